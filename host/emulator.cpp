@@ -1,0 +1,282 @@
+// The emulated host: loading the plug-in, reading its string resources, the host's main
+// window, and sending the messages with the checks that follow every call.
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+#include "emulator.h"
+#include "internal.h"
+
+namespace fmhost {
+
+namespace {
+
+typedef void (*EntryPoint)(ExternCallRecord *record);
+
+HMODULE pluginModule = NULL;
+EntryPoint entryPoint = nullptr;
+ExternCallRecord record;
+std::vector<std::string> violations;
+HWND mainWindow = NULL;
+PVOID crashHandler = nullptr;
+
+// Says, before the process dies, which rule an access violation broke.
+LONG CALLBACK ReportCrash(EXCEPTION_POINTERS *info)
+{
+    if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const void *address = (const void *)info->ExceptionRecord->ExceptionInformation[1];
+    std::string what = detail::DescribeAddress(address);
+    if (what.empty())
+        return EXCEPTION_CONTINUE_SEARCH;  // not ours; whoever expects it may handle it
+    fprintf(stderr, "fmhost: access violation %s at %p (%s)\n",
+            info->ExceptionRecord->ExceptionInformation[0] ? "writing" : "reading", address,
+            what.c_str());
+    fflush(stderr);
+    // Handle memory is the host's: touching it wrongly is always a plug-in fault. End at
+    // once rather than wait for a debugger.
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void Deliver(const char *what)
+{
+    record.entryPoint = (uint32_t)(uintptr_t)entryPoint;
+    detail::FillCallbacks(&record);
+    if (entryPoint == nullptr) {
+        violations.push_back(std::string("no plug-in loaded for ") + what);
+        return;
+    }
+    entryPoint(&record);
+    detail::CheckAllUnlocked(what);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string LoadPluginString(UINT id, bool *found)
+{
+    char text[1024] = {0};
+    int length = LoadStringA(pluginModule, id, text, sizeof text);
+    *found = length > 0;
+    return std::string(text, length > 0 ? (size_t)length : 0);
+}
+
+}  // namespace
+
+namespace detail {
+void AddViolation(const std::string &what) { violations.push_back(what); }
+}  // namespace detail
+
+// Any other crash: say what and where, and end the process instead of starting a debugger.
+static LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS *info)
+{
+    fprintf(stderr, "fmhost: unhandled exception 0x%08lX at %p\n",
+            (unsigned long)info->ExceptionRecord->ExceptionCode, info->ExceptionRecord->ExceptionAddress);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+bool LoadPlugin(const std::string &path, std::string *error)
+{
+    if (crashHandler == nullptr) {
+        crashHandler = AddVectoredExceptionHandler(1, ReportCrash);
+        SetUnhandledExceptionFilter(ReportUnhandled);
+    }
+    UnloadPlugin();
+    pluginModule = LoadLibraryA(path.c_str());
+    if (pluginModule == NULL) {
+        *error = "cannot load module " + path + " (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    entryPoint = (EntryPoint)(void *)GetProcAddress(pluginModule, "FMExternCallProc");
+    if (entryPoint == nullptr) {
+        *error = "no entry point FMExternCallProc in " + path;
+        FreeLibrary(pluginModule);
+        pluginModule = NULL;
+        return false;
+    }
+    return true;
+}
+
+void UnloadPlugin()
+{
+    UnhookAllImports();
+    detail::DisposeAllHandles();
+    if (pluginModule != NULL)
+        FreeLibrary(pluginModule);
+    pluginModule = NULL;
+    entryPoint = nullptr;
+}
+
+HMODULE PluginModule() { return pluginModule; }
+
+bool ReadPluginListing(PluginListing *listing, std::string *error)
+{
+    *listing = PluginListing();
+    if (pluginModule == NULL) {
+        *error = "no plug-in loaded";
+        return false;
+    }
+    bool found = false;
+    listing->name = LoadPluginString(128, &found);
+    if (!found) {
+        *error = "the module has no name string (128)";
+        return false;
+    }
+    listing->description = LoadPluginString(129, &found);
+    listing->options = LoadPluginString(131, &found);
+    if (listing->options.size() < 4) {
+        *error = "the module's options string (131) is shorter than four characters";
+        return false;
+    }
+    std::string prefix = listing->options.substr(0, 4);
+    for (UINT id = 144;; id++) {
+        std::string name = LoadPluginString(id, &found);
+        if (!found)
+            break;
+        if (name.compare(0, 4, prefix) != 0) {
+            *error = "function name \"" + name + "\" does not start with the prefix " + prefix;
+            return false;
+        }
+        listing->functions.push_back(name);
+    }
+    return true;
+}
+
+int FunctionNumber(const PluginListing &listing, const std::string &name)
+{
+    for (size_t i = 0; i < listing.functions.size(); i++)
+        if (listing.functions[i] == name)
+            return (int)i;
+    return -1;
+}
+
+HWND CreateMainWindow(const char *className)
+{
+    DestroyMainWindow();
+    WNDCLASSA windowClass;
+    memset(&windowClass, 0, sizeof windowClass);
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    mainWindow = CreateWindowExA(0, className, "FileMaker Pro", WS_OVERLAPPEDWINDOW, 0, 0, 640,
+                                 480, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    return mainWindow;
+}
+
+void DestroyMainWindow()
+{
+    if (mainWindow != NULL)
+        DestroyWindow(mainWindow);
+    mainWindow = NULL;
+}
+
+HWND MainWindow() { return mainWindow; }
+
+int32_t SendInit(int16_t hostVersion)
+{
+    memset(&record, 0, sizeof record);
+    record.messageKind = kMessageInit;
+    record.extnVersion = hostVersion;
+    record.moduleInstance = (uint32_t)(uintptr_t)pluginModule;
+    Deliver("init");
+    return (int32_t)record.result;
+}
+
+void SendIdle(uint8_t level)
+{
+    memset(&record, 0, sizeof record);
+    record.messageKind = kMessageIdle;
+    record.unused0A = level;
+    Deliver("idle");
+}
+
+void SendShutdown()
+{
+    memset(&record, 0, sizeof record);
+    record.messageKind = kMessageShutdown;
+    Deliver("shutdown");
+}
+
+void SendPreferences()
+{
+    memset(&record, 0, sizeof record);
+    record.messageKind = kMessagePreferences;
+    Deliver("preferences");
+}
+
+uint32_t SendRawMessage(uint8_t kind, uint32_t resultField)
+{
+    memset(&record, 0, sizeof record);
+    record.messageKind = kind;
+    record.result = resultField;
+    Deliver("a message");
+    return record.result;
+}
+
+CallResult CallFunction(uint32_t functionId, const std::string &parameter, const CallOptions &options)
+{
+    HostHandle parameterHandle = detail::NewHandle(parameter);
+    std::string before = options.prefillResult ? options.resultMarker : std::string();
+    HostHandle resultHandle = detail::NewHandle(before);
+    if (options.reportedParameterSize >= 0)
+        detail::SetReportedSize(parameterHandle, options.reportedParameterSize);
+
+    memset(&record, 0, sizeof record);
+    record.messageKind = kMessageExternalFunction;
+    record.functionId = functionId;
+    record.parameter = parameterHandle;
+    record.result = (uint32_t)(uintptr_t)resultHandle;
+    char what[64];
+    snprintf(what, sizeof what, "external function %u", (unsigned)functionId);
+    Deliver(what);
+
+    if (!detail::IsLiveHandle(parameterHandle) || detail::HandleContents(parameterHandle) != parameter)
+        violations.push_back(std::string("the parameter handle was changed by ") + what);
+    CallResult result;
+    result.text = detail::HandleContents(resultHandle);
+    result.touched = result.text != before || detail::HandleSize(resultHandle) != (int32_t)before.size();
+    detail::DisposeHandle(parameterHandle);
+    detail::DisposeHandle(resultHandle);
+    return result;
+}
+
+const ExternCallRecord &LastRecord() { return record; }
+
+const std::vector<std::string> &Violations() { return violations; }
+void ClearViolations() { violations.clear(); }
+
+std::string Utf8ToHost(const std::string &utf8, unsigned codePage)
+{
+    if (codePage == 0 || utf8.empty())
+        return utf8;
+    int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), NULL, 0);
+    std::wstring wide((size_t)wideLength, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), (int)utf8.size(), &wide[0], wideLength);
+    int length = WideCharToMultiByte(codePage, 0, wide.data(), wideLength, NULL, 0, NULL, NULL);
+    std::string host((size_t)length, '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), wideLength, &host[0], length, NULL, NULL);
+    return host;
+}
+
+std::string HostToUtf8(const std::string &host, unsigned codePage)
+{
+    if (codePage == 0 || host.empty())
+        return host;
+    int wideLength = MultiByteToWideChar(codePage, 0, host.data(), (int)host.size(), NULL, 0);
+    std::wstring wide((size_t)wideLength, L'\0');
+    MultiByteToWideChar(codePage, 0, host.data(), (int)host.size(), &wide[0], wideLength);
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, NULL, 0, NULL, NULL);
+    std::string utf8((size_t)length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, NULL, NULL);
+    return utf8;
+}
+
+}  // namespace fmhost

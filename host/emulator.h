@@ -1,0 +1,128 @@
+// fmhost: a stand-in for the database host's plug-in side. It loads a plug-in module, reads
+// its string resources as the host does, builds the call record with the host's handle
+// callbacks, sends the lifecycle and function messages, and checks after every call that the
+// plug-in played by the host's rules (handles unlocked, parameter untouched, no forbidden
+// callbacks, no stale block addresses). It can also patch the plug-in's import table so that
+// tests observe or fake the Windows calls the plug-in makes.
+//
+// One emulated host per process, used from one thread, as the real host does.
+#ifndef FMHOST_EMULATOR_H
+#define FMHOST_EMULATOR_H
+
+#include <windows.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+#include "../plugin/host_record.h"
+
+namespace fmhost {
+
+// Host interface versions that the real hosts pass at init.
+enum HostVersion : int16_t {
+    kFileMaker40 = 11,
+    kFileMaker41 = 12,
+    kFileMaker50 = 14,
+    kFileMaker60 = 17,
+    kFileMaker70 = 50
+};
+
+// ---- module ----------------------------------------------------------------------------
+// Loads the module with LoadLibraryA and finds FMExternCallProc. On failure returns false
+// and says why in *error ("cannot load module ...", "no entry point FMExternCallProc ...").
+bool LoadPlugin(const std::string &path, std::string *error);
+// FreeLibrary; also removes every import hook, disposes every live handle.
+void UnloadPlugin();
+HMODULE PluginModule();
+
+struct PluginListing {
+    std::string name;         // string 128
+    std::string description;  // string 129
+    std::string options;      // string 131
+    std::vector<std::string> functions;  // strings 144 onwards, until the first missing one
+};
+// Reads the string resources as the host does. Fails (with *error) when the options string
+// is shorter than four characters or a function name does not start with its prefix.
+bool ReadPluginListing(PluginListing *listing, std::string *error);
+// Function number of a listed name (exact match), or -1.
+int FunctionNumber(const PluginListing &listing, const std::string &name);
+
+// ---- the host's main window -------------------------------------------------------------
+// A top-level window of this process with the given class name (the host's is "FMPRO6.0APP").
+// Not shown. Returns NULL on failure.
+HWND CreateMainWindow(const char *className = "FMPRO6.0APP");
+void DestroyMainWindow();
+HWND MainWindow();
+
+// ---- messages ---------------------------------------------------------------------------
+// Each returns after the entry point returns, then runs the post-call checks.
+int32_t SendInit(int16_t hostVersion = kFileMaker60);  // returns the record's result field
+void SendIdle(uint8_t level = 0);
+void SendShutdown();
+void SendPreferences();
+// Any message kind, with the result field pre-set to resultField; returns the result field after.
+uint32_t SendRawMessage(uint8_t kind, uint32_t resultField = 0);
+
+struct CallResult {
+    bool touched;       // the result handle's size or contents differ from what the host passed
+    std::string text;   // the result handle's contents after the call (raw bytes)
+};
+struct CallOptions {
+    bool prefillResult = false;       // hand the result handle over holding resultMarker
+    std::string resultMarker = "<untouched>";
+    int32_t reportedParameterSize = -1;  // >= 0: the get-size callback reports this for the parameter
+};
+// Sends message 3 with the parameter's bytes in a fresh handle and an empty (or marked)
+// result handle, as the host does.
+CallResult CallFunction(uint32_t functionId, const std::string &parameter,
+                        const CallOptions &options = CallOptions());
+
+// The record as the plug-in last saw it.
+const ExternCallRecord &LastRecord();
+
+// ---- handles ----------------------------------------------------------------------------
+// Makes the next memory-error query of the plug-in answer value (once). 0 clears it.
+void InjectMemoryError(int16_t value);
+// Counts of callback calls since the last reset, for tests.
+struct CallbackCounts {
+    int setSize, getSize, lock, unlock, memoryError, forbidden;
+};
+CallbackCounts Counts();
+void ResetCounts();
+
+// Rule breaks seen since the last ClearViolations (stale handle, unbalanced lock, resize while
+// locked, forbidden callback, parameter changed, ...). Each is one readable sentence.
+const std::vector<std::string> &Violations();
+void ClearViolations();
+
+// ---- import-table hooks -----------------------------------------------------------------
+// Points the plug-in's import of dll!function (case-insensitive names; ordinal imports as
+// "#17") at replacement. Returns the address it had (the real function), or NULL when the
+// plug-in does not import it. Hooks stay until UnhookImport/UnhookAllImports/UnloadPlugin.
+void *HookImport(const char *dll, const char *function, void *replacement);
+void UnhookImport(const char *dll, const char *function);
+void UnhookAllImports();
+// Names of every function the plug-in imports, as "dll!function" (dll in lower case).
+std::vector<std::string> ListImports();
+
+// ---- modal windows ----------------------------------------------------------------------
+// While on, any dialog-class window (#32770) that becomes active on this thread is recorded
+// and closed (its default button, else IDOK, else WM_CLOSE) a short moment later.
+struct ModalRecord {
+    std::string caption;
+    std::string text;     // the message-box text (static 0xFFFF), if any
+    HWND owner;
+    DWORD style, exStyle;
+};
+void SetAutoCloseModals(bool on);
+const std::vector<ModalRecord> &ClosedModals();
+void ClearClosedModals();
+
+// ---- character codes for people ---------------------------------------------------------
+// The host's Macintosh character set for typed texts: code page 10000 (Roman), 10007
+// (Cyrillic) or 10029 (Central European); 0 passes bytes through.
+std::string Utf8ToHost(const std::string &utf8, unsigned codePage);
+std::string HostToUtf8(const std::string &host, unsigned codePage);
+
+}  // namespace fmhost
+
+#endif

@@ -1,0 +1,94 @@
+// The module's entry points: DllMain, and FMExternCallProc, through which the host sends
+// every message (init, idle, external function, shutdown, preferences).
+#include <windows.h>
+#include <commctrl.h>
+#include <string.h>
+
+#include "handlers.h"
+#include "info_dialog.h"
+#include "plugin_state.h"
+#include "version_text.h"
+
+PluginState pluginState;
+
+// Host interface versions this plug-in works with: FileMaker 4.0 (11) to 6 (17), and the
+// versions between that never shipped. 50 and later is FileMaker 7's new interface.
+enum { kLowestHostVersion = 4, kHighestHostVersion = 49 };
+
+static const char kRefusalText[] =
+    "Quillon tarvel requires FileMaker 6 or earlier.\n"
+    "For FileMaker 7 and later, use Quillon tarvel 3.";
+
+// Tests the host's interface version and sets the plug-in up. Returns the answer for the
+// record's result field: kInitAccepted, or kInitRefused after the warning (nothing set up).
+static int32_t Init(int16_t hostVersion, uint32_t moduleInstance)
+{
+    if (hostVersion < kLowestHostVersion || hostVersion > kHighestHostVersion) {
+        MessageBoxA(NULL, kRefusalText, "Error", MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL);
+        return kInitRefused;
+    }
+    pluginState.moduleInstance = (void *)(uintptr_t)moduleInstance;
+    InitCommonControls();
+    ResetFileChooserOptions();
+    ResetExtensionFilter();
+    memset(pluginState.versionText, 0, sizeof pluginState.versionText);
+    BuildVersionText((HINSTANCE)pluginState.moduleInstance, pluginState.versionText,
+                     sizeof pluginState.versionText);
+    SelectDefaultCodePageTable();
+    return kInitAccepted;
+}
+
+static void Dispatch(uint32_t functionId, HostHandle parameter, HostHandle result)
+{
+    switch (functionId) {
+    case kTarvVersion: TarvVersion(parameter, result); break;
+    case kTarvSetDialogFilter: TarvSetDialogFilter(parameter, result); break;
+    case kTarvSetInitialFolder: TarvSetInitialFolder(parameter, result); break;
+    case kTarvGetFilePath: TarvGetFilePath(parameter, result); break;
+    case kTarvGetFileName: TarvGetFileName(parameter, result); break;
+    case kTarvOpenFile: TarvOpenFile(parameter, result); break;
+    case kTarvChooseFolder: TarvChooseFolder(parameter, result); break;
+    case kTarvUseSubfolders: TarvUseSubfolders(parameter, result); break;
+    case kTarvSetFolder: TarvSetFolder(parameter, result); break;
+    case kTarvGetNextFilePath: TarvGetNextFilePath(parameter, result); break;
+    case kTarvSetFileFilter: TarvSetFileFilter(parameter, result); break;
+    case kTarvCopyLargeFileIcon: TarvCopyLargeFileIcon(parameter, result); break;
+    case kTarvCopySmallFileIcon: TarvCopySmallFileIcon(parameter, result); break;
+    case kTarvRestoreClipboard: TarvRestoreClipboard(parameter, result); break;
+    case kTarvSetLocale: TarvSetLocale(parameter, result); break;
+    default:
+        // Not one of ours: a beep, and the result handle keeps what the host put there.
+        MessageBeep(MB_ICONASTERISK);
+        break;
+    }
+}
+
+extern "C" void FMExternCallProc(ExternCallRecord *record)
+{
+    pluginState.callRecord = record;
+    switch (record->messageKind) {
+    case kMessageInit:
+        record->result = (uint32_t)Init(record->extnVersion, record->moduleInstance);
+        break;
+    case kMessageExternalFunction:
+        Dispatch(record->functionId, record->parameter, (HostHandle)(uintptr_t)record->result);
+        break;
+    case kMessageShutdown:
+        ReleaseScanList();
+        break;
+    case kMessagePreferences:
+        ShowInformationDialog((HINSTANCE)pluginState.moduleInstance, GetActiveWindow());
+        break;
+    default:
+        // Idle, and message kinds this interface does not define: nothing to do.
+        break;
+    }
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH)
+        DisableThreadLibraryCalls(instance);
+    return TRUE;
+}

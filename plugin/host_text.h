@@ -1,0 +1,23 @@
+// Text exchange with the host's handles: reading a function's parameter, writing its result.
+// Host texts have exactly their block's size and no terminator; the plug-in's texts are
+// zero-terminated. Neither operation converts character codes.
+#ifndef TARVEL_HOST_TEXT_H
+#define TARVEL_HOST_TEXT_H
+
+#include <stdint.h>
+#include "host_record.h"
+
+// Capacity in bytes of the buffers that take paths, filters, titles and names (terminator included).
+enum { kTextCapacity = 4096 };
+
+// Zero-fills buffer[0..capacity), then copies at most capacity - 1 bytes of the parameter,
+// stopping early at a zero byte in the block. The handle is locked only around the copy.
+// Returns the size the host reports for the handle, which may exceed the capacity.
+// capacity must be at least 1.
+int32_t ReadTextParameter(HostHandle parameter, char *buffer, int32_t capacity);
+
+// Replaces the result handle's contents by text (without its terminator). When the host
+// reports a memory error after the resize, nothing is copied; the handle is unlocked either way.
+void WriteTextResult(HostHandle result, const char *text);
+
+#endif

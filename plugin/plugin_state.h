@@ -1,0 +1,19 @@
+// The entry point's share of the process-wide plug-in state: the record of the call in
+// progress, the module instance and the version text. Each subsystem keeps its own settings
+// beside its code (files/, clipboard/, encoding/).
+#ifndef TARVEL_PLUGIN_STATE_H
+#define TARVEL_PLUGIN_STATE_H
+
+#include "host_record.h"
+
+enum { kVersionTextCapacity = 255 };
+
+struct PluginState {
+    ExternCallRecord *callRecord;   // record of the call in progress; replaced by every call
+    void *moduleInstance;           // this module, from the init record; its resources load from it
+    char versionText[kVersionTextCapacity];  // file version "a.b.c.d", built at init
+};
+
+extern PluginState pluginState;
+
+#endif

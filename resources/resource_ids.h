@@ -1,0 +1,17 @@
+// Identifiers of the plug-in's resources, shared by the resource script and the code.
+#ifndef TARVEL_RESOURCE_IDS_H
+#define TARVEL_RESOURCE_IDS_H
+
+// Strings the host reads: name, description, options, and function names from 144 on.
+#define IDS_PLUGIN_NAME 128
+#define IDS_PLUGIN_DESCRIPTION 129
+#define IDS_PLUGIN_OPTIONS 131
+#define IDS_FIRST_FUNCTION_NAME 144
+
+#define IDD_INFORMATION 101
+#define IDB_LOGO_UPPER 121
+#define IDB_LOGO_LOWER 122
+#define IDC_HEADING 1001
+#define IDC_VERSION_VALUE 147
+
+#endif

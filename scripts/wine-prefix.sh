@@ -1,0 +1,16 @@
+#!/bin/sh
+# Creates the 32-bit Wine prefix of a build if it is missing: the null graphics driver, so
+# that windows and dialogs work with no display at all. usage: wine-prefix.sh <prefix dir>
+set -eu
+prefix=$1
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+if [ ! -f "$prefix/.tarvel-ready" ]; then
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    wineboot -i >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$prefix/.tarvel-ready"
+fi

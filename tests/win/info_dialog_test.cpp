@@ -1,0 +1,216 @@
+// The information dialog, shown for real (headless) by the preferences message and driven
+// from the test: its contents, its owner, how it closes, and that it releases what it creates.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+#include "plugin/handlers.h"
+#include "tests/win/support/plugin_fixture.h"
+
+namespace {
+
+enum class CloseBy { Enter, OkButton, WmClose, Nothing };
+
+struct Drive {
+    CloseBy closeBy = CloseBy::OkButton;
+    bool escapeFirst = false;
+    int repaints = 0;
+    // What the driver saw.
+    HWND dialog = NULL;
+    int ticks = 0;
+    bool stayedOpenAfterEscape = false;
+    std::string caption, heading, version;
+    HWND owner = NULL;
+    LONG style = 0;
+    LRESULT defaultId = 0;
+    int bitmaps = 0;
+};
+Drive drive;
+HHOOK hook = NULL;
+UINT_PTR timer = 0;
+
+BOOL CALLBACK CountBitmaps(HWND child, LPARAM count)
+{
+    if (SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0)
+        ++*(int *)count;
+    return TRUE;
+}
+
+std::string Text(HWND window)
+{
+    char text[256] = {0};
+    GetWindowTextA(window, text, sizeof text - 1);
+    return text;
+}
+
+void PostKey(HWND dialog, WPARAM key)
+{
+    HWND focus = GetFocus();
+    PostMessageA(focus ? focus : dialog, WM_KEYDOWN, key, 0);
+}
+
+void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND dialog = drive.dialog;
+    int tick = drive.ticks++;
+    if (tick == 0) {
+        drive.caption = Text(dialog);
+        drive.heading = Text(GetDlgItem(dialog, 1001));
+        drive.version = Text(GetDlgItem(dialog, 147));
+        drive.owner = GetWindow(dialog, GW_OWNER);
+        drive.style = GetWindowLongA(dialog, GWL_STYLE);
+        drive.defaultId = LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0));
+        EnumChildWindows(dialog, CountBitmaps, (LPARAM)&drive.bitmaps);
+        for (int i = 0; i < drive.repaints; i++)
+            RedrawWindow(dialog, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        if (drive.escapeFirst)
+            PostKey(dialog, VK_ESCAPE);
+        return;
+    }
+    if (tick == 1) {
+        drive.stayedOpenAfterEscape = IsWindow(dialog) && IsWindowVisible(dialog);
+        switch (drive.closeBy) {
+        case CloseBy::Enter: PostKey(dialog, VK_RETURN); break;
+        case CloseBy::OkButton: SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); break;
+        case CloseBy::WmClose: PostMessageA(dialog, WM_CLOSE, 0, 0); break;
+        case CloseBy::Nothing: break;
+        }
+        return;
+    }
+    if (tick > 40 && IsWindow(dialog)) {
+        // Not closed by the way under test: end it so the test fails instead of hanging.
+        ADD_FAILURE() << "the information dialog did not close";
+        EndDialog(dialog, 0);
+    }
+}
+
+LRESULT CALLBACK Cbt(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && drive.dialog == NULL) {
+        char className[32] = {0};
+        GetClassNameA((HWND)wParam, className, sizeof className - 1);
+        if (strcmp(className, "#32770") == 0) {
+            drive.dialog = (HWND)wParam;
+            timer = SetTimer(NULL, 0, 40, Step);
+        }
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+// Counts the GDI objects the plug-in makes and deletes, through its import table.
+std::set<HGDIOBJ> liveObjects;
+HFONT(WINAPI *realCreateFontIndirectA)(const LOGFONTA *);
+HBRUSH(WINAPI *realCreateSolidBrush)(COLORREF);
+BOOL(WINAPI *realDeleteObject)(HGDIOBJ);
+int brushesMade = 0, fontsMade = 0;
+HFONT WINAPI CountingCreateFontIndirectA(const LOGFONTA *font)
+{
+    HFONT made = realCreateFontIndirectA(font);
+    if (made) { liveObjects.insert(made); fontsMade++; }
+    return made;
+}
+HBRUSH WINAPI CountingCreateSolidBrush(COLORREF colour)
+{
+    HBRUSH made = realCreateSolidBrush(colour);
+    if (made) { liveObjects.insert(made); brushesMade++; }
+    return made;
+}
+BOOL WINAPI CountingDeleteObject(HGDIOBJ object)
+{
+    liveObjects.erase(object);
+    return realDeleteObject(object);
+}
+
+class InfoDialogTest : public PluginTest {
+protected:
+    void SetUp() override
+    {
+        PluginTest::SetUp();
+        fmhost::SetAutoCloseModals(false);  // this test drives the dialog itself
+        drive = Drive();
+        hook = SetWindowsHookExA(WH_CBT, Cbt, NULL, GetCurrentThreadId());
+        ASSERT_TRUE(hook != NULL);
+        HWND main = fmhost::MainWindow();
+        ShowWindow(main, SW_SHOW);
+        SetForegroundWindow(main);
+        SetActiveWindow(main);
+    }
+    void TearDown() override
+    {
+        if (timer) KillTimer(NULL, timer);
+        timer = 0;
+        UnhookWindowsHookEx(hook);
+        PluginTest::TearDown();
+    }
+    void Show(CloseBy closeBy, bool escapeFirst = false, int repaints = 0)
+    {
+        drive = Drive();
+        drive.closeBy = closeBy;
+        drive.escapeFirst = escapeFirst;
+        drive.repaints = repaints;
+        fmhost::SendPreferences();
+        if (timer) KillTimer(NULL, timer);
+        timer = 0;
+        ASSERT_TRUE(drive.dialog != NULL) << "the information dialog was never shown";
+        EXPECT_FALSE(IsWindow(drive.dialog)) << "the dialog still exists after the call returned";
+    }
+};
+
+}  // namespace
+
+// The dialog shows the plug-in's name, the version text in control 147, both logo halves,
+// OK as default button; it has a caption but no system menu, and the active window owns it.
+TEST_F(InfoDialogTest, ShowsNameVersionAndLogoOwnedByTheActiveWindow)
+{
+    Show(CloseBy::OkButton);
+    EXPECT_EQ("Quillon tarvel", drive.caption);
+    EXPECT_EQ("Quillon tarvel", drive.heading);
+    EXPECT_EQ("2.0.0.7", drive.version);
+    EXPECT_EQ(fmhost::MainWindow(), drive.owner);
+    EXPECT_EQ(IDOK, drive.defaultId);
+    EXPECT_EQ(2, drive.bitmaps);
+    EXPECT_TRUE(drive.style & WS_CAPTION);
+    EXPECT_FALSE(drive.style & WS_SYSMENU) << "no close box in the caption";
+}
+
+// Enter (the default button), the OK button and WM_CLOSE each end the dialog and the call.
+TEST_F(InfoDialogTest, ClosesOnEnterOkAndClose)
+{
+    static const CloseBy ways[] = {CloseBy::Enter, CloseBy::OkButton, CloseBy::WmClose};
+    for (CloseBy way : ways) {
+        SCOPED_TRACE((int)way);
+        Show(way);
+        EXPECT_LT(drive.ticks, 40) << "closed only by the test's fallback";
+    }
+}
+
+// Escape does nothing: the dialog stays open until OK.
+TEST_F(InfoDialogTest, StaysOpenOnEscape)
+{
+    Show(CloseBy::OkButton, /*escapeFirst=*/true);
+    EXPECT_TRUE(drive.stayedOpenAfterEscape);
+}
+
+// Showing and repainting the dialog ten times leaves no font or brush behind in the host.
+TEST_F(InfoDialogTest, ShowingTenTimesLeaksNoGdiObjects)
+{
+    realCreateFontIndirectA = (HFONT(WINAPI *)(const LOGFONTA *))fmhost::HookImport(
+        "gdi32.dll", "CreateFontIndirectA", (void *)CountingCreateFontIndirectA);
+    realCreateSolidBrush = (HBRUSH(WINAPI *)(COLORREF))fmhost::HookImport(
+        "gdi32.dll", "CreateSolidBrush", (void *)CountingCreateSolidBrush);
+    realDeleteObject = (BOOL(WINAPI *)(HGDIOBJ))fmhost::HookImport("gdi32.dll", "DeleteObject",
+                                                                  (void *)CountingDeleteObject);
+    ASSERT_TRUE(realCreateFontIndirectA && realCreateSolidBrush && realDeleteObject);
+    brushesMade = fontsMade = 0;
+    liveObjects.clear();
+    DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    for (int i = 0; i < 10; i++)
+        Show(CloseBy::OkButton, false, /*repaints=*/3);
+    DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    EXPECT_EQ(10, fontsMade);
+    EXPECT_GE(brushesMade, 10) << "the statics were never coloured";
+    EXPECT_LE(brushesMade, 10) << "a brush per colour request would leak";
+    EXPECT_TRUE(liveObjects.empty()) << liveObjects.size() << " objects not deleted";
+    EXPECT_EQ(gdiBefore, gdiAfter);
+}
