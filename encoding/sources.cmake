@@ -1,0 +1,6 @@
+# Code-page tables, the locale list and the conversions.
+list(APPEND TARVEL_PURE_SOURCES
+    encoding/codepage.cpp
+    encoding/codepage_tables.cpp)
+list(APPEND TARVEL_WINDOWS_SOURCES
+    encoding/set_locale.cpp)
