@@ -1,0 +1,434 @@
+// Times the folder scan under Wine, through the host emulator: Tarv-SetFolder over a generated
+// tree (100,000 files in 1,000 folders by default), then Tarv-GetNextFilePath until nothing
+// is left. Beside it, in the same process and over the same tree: a bare FindFirstFileA /
+// FindNextFileA walk (the limit for the scan), the same walk with the runtime's _findfirst
+// (what the scan is built on), the emulator's cost of one call (Tarv-Version), and the module
+// built with the old fixed 260-byte list growth. The paths are fetched twice: through the
+// emulator, whose guarded handles cost far more per call than the plug-in's own work, and
+// through a light host of plain memory. The list's memory is followed through the module's
+// heap imports. Prints figures; it passes or fails on nothing.
+//
+// usage: scan_bench [folders [files-per-folder [repetitions]]]
+#include <windows.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "host/emulator.h"
+#include "plugin/handlers.h"
+
+namespace {
+
+double Now()
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return (double)counter.QuadPart / (double)frequency.QuadPart;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(NULL, path, MAX_PATH - 1);
+    char *slash = strrchr(path, '\\');
+    if (slash != NULL)
+        *slash = '\0';
+    return path;
+}
+
+bool MakeTree(const std::string &root, int folders, int filesPerFolder)
+{
+    if (!CreateDirectoryA(root.c_str(), NULL))
+        return false;
+    for (int folder = 0; folder < folders; folder++) {
+        char name[64];
+        snprintf(name, sizeof name, "\\folder%04d", folder);
+        std::string folderPath = root + name;
+        if (!CreateDirectoryA(folderPath.c_str(), NULL))
+            return false;
+        for (int file = 0; file < filesPerFolder; file++) {
+            snprintf(name, sizeof name, "\\document-%04d-%03d.txt", folder, file);
+            HANDLE handle = CreateFileA((folderPath + name).c_str(), GENERIC_WRITE, 0, NULL,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+            if (handle == INVALID_HANDLE_VALUE)
+                return false;
+            CloseHandle(handle);
+        }
+    }
+    return true;
+}
+
+void RemoveTree(const std::string &folder)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(folder + "\\" + name);
+            else
+                DeleteFileA((folder + "\\" + name).c_str());
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// The limit: the system's own enumeration, with paths built in a fixed buffer as the scan
+// builds them, and nothing kept. Returns the number of files.
+long BareWalk(const char *folder)
+{
+    char pattern[MAX_PATH];
+    snprintf(pattern, sizeof pattern, "%s\\*.*", folder);
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    long files = 0;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) {
+                char subfolder[MAX_PATH];
+                snprintf(subfolder, sizeof subfolder, "%s\\%s", folder, entry.cFileName);
+                files += BareWalk(subfolder);
+            }
+        } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
+            files++;
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return files;
+}
+
+// The same walk over the runtime's _findfirst/_findnext.
+long RuntimeWalk(const char *folder)
+{
+    char pattern[MAX_PATH];
+    snprintf(pattern, sizeof pattern, "%s\\*.*", folder);
+    struct _finddata32_t entry;
+    intptr_t search = _findfirst32(pattern, &entry);
+    if (search == -1)
+        return 0;
+    long files = 0;
+    do {
+        if (entry.attrib & _A_SUBDIR) {
+            if (strcmp(entry.name, ".") != 0 && strcmp(entry.name, "..") != 0) {
+                char subfolder[MAX_PATH];
+                snprintf(subfolder, sizeof subfolder, "%s\\%s", folder, entry.name);
+                files += RuntimeWalk(subfolder);
+            }
+        } else if ((entry.attrib & _A_HIDDEN) == 0) {
+            files++;
+        }
+    } while (_findnext32(search, &entry) == 0);
+    _findclose(search);
+    return files;
+}
+
+// ---- the list's memory, followed through the module's heap imports --------------------------
+typedef LPVOID(WINAPI *HeapAllocProc)(HANDLE, DWORD, SIZE_T);
+typedef LPVOID(WINAPI *HeapReAllocProc)(HANDLE, DWORD, LPVOID, SIZE_T);
+HeapAllocProc realHeapAlloc;
+HeapReAllocProc realHeapReAlloc;
+SIZE_T largestBlock;     // the list's block at its largest
+SIZE_T largestInFlight;  // old and new block together, while a growth moves the list
+long growths, moves;
+
+LPVOID WINAPI TrackedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
+{
+    LPVOID block = realHeapAlloc(heap, flags, size);
+    if (block != NULL)
+        largestBlock = std::max(largestBlock, size);
+    return block;
+}
+
+LPVOID WINAPI TrackedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID old, SIZE_T size)
+{
+    SIZE_T oldSize = HeapSize(heap, 0, old);
+    LPVOID block = realHeapReAlloc(heap, flags, old, size);
+    if (block != NULL) {
+        growths++;
+        largestBlock = std::max(largestBlock, size);
+        if (block != old) {
+            moves++;
+            largestInFlight = std::max(largestInFlight, oldSize + size);
+        }
+    }
+    return block;
+}
+
+// ---- a light host: plain memory behind the handles, no checks ---------------------------------
+// The emulator guards every handle with page protections, which costs far more than the
+// plug-in's own work per call. Fetching through this host as well shows the plug-in's share,
+// much as a real host's cheap handles would.
+struct LightBlock {
+    char *data;    // first, so that the block's address serves as the handle
+    int32_t size;
+};
+
+void TARVEL_HOSTCALL LightSetSize(HostHandle handle, int32_t size)
+{
+    LightBlock *block = (LightBlock *)handle;
+    block->data = (char *)realloc(block->data, size > 0 ? (size_t)size : 1);
+    block->size = size;
+}
+int32_t TARVEL_HOSTCALL LightGetSize(HostHandle handle) { return ((LightBlock *)handle)->size; }
+void TARVEL_HOSTCALL LightLock(HostHandle) {}
+void TARVEL_HOSTCALL LightUnlock(HostHandle) {}
+int16_t TARVEL_HOSTCALL LightMemoryError(void) { return 0; }
+
+typedef void (*EntryPoint)(ExternCallRecord *record);
+
+// Fetches every path through the light host; returns the count, adds up the list's text.
+long FetchThroughLightHost(EntryPoint entry, double *textBytes)
+{
+    LightBlock parameter = {(char *)malloc(1), 0};
+    LightBlock result = {(char *)malloc(1), 0};
+    ExternCallRecord record;
+    long paths = 0;
+    *textBytes = 1;
+    for (;;) {
+        result.size = -1;  // no text of the plug-in has this size: tells "untouched" apart
+        memset(&record, 0, sizeof record);
+        record.extnVersion = fmhost::kFileMaker60;
+        record.messageKind = kMessageExternalFunction;
+        record.functionId = kTarvGetNextFilePath;
+        record.parameter = (HostHandle)&parameter;
+        record.result = (uint32_t)(uintptr_t)&result;
+        record.setHandleSize = LightSetSize;
+        record.getHandleSize = LightGetSize;
+        record.lockHandle = LightLock;
+        record.unlockHandle = LightUnlock;
+        record.memoryError = LightMemoryError;
+        entry(&record);
+        if (result.size < 0)
+            break;
+        paths++;
+        *textBytes += (double)result.size + 1;
+    }
+    free(parameter.data);
+    free(result.data);
+    return paths;
+}
+
+struct ModuleFigures {
+    std::vector<double> bare, scan, ratio, lightFetch;
+    double emulatorFetch, plainEmulatorFetch;
+    long paths, plainPaths, lightPaths;
+    double textBytes;  // the list's text: every path with its end byte, and the list's end
+    SIZE_T largestBlock, largestInFlight;
+    long growths, moves;
+    size_t violations;
+};
+
+// Loads the module through the emulator; then, one warming round and repetitions rounds, each
+// with the bare walk, Tarv-SetFolder through the emulator and the fetching of every path
+// through the light host, so that the machine's load falls on all alike. Then once the
+// fetching through the emulator, and (callSeconds not NULL) the emulator's cost of one call.
+bool MeasureModule(const std::string &module, const std::string &root, int repetitions,
+                   ModuleFigures *figures, double *callSeconds)
+{
+    std::string error;
+    if (!fmhost::LoadPlugin(module, &error)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return false;
+    }
+    fmhost::CreateMainWindow();
+    fmhost::SendInit(fmhost::kFileMaker60);
+    fmhost::ClearViolations();
+    EntryPoint entry = (EntryPoint)(void *)GetProcAddress(fmhost::PluginModule(), "FMExternCallProc");
+    realHeapAlloc = (HeapAllocProc)fmhost::HookImport("kernel32.dll", "HeapAlloc",
+                                                      (void *)TrackedHeapAlloc);
+    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
+                                                          (void *)TrackedHeapReAlloc);
+    if (entry == NULL || realHeapAlloc == NULL || realHeapReAlloc == NULL) {
+        fprintf(stderr, "%s: no entry point, or no HeapAlloc and HeapReAlloc imports\n",
+                module.c_str());
+        return false;
+    }
+    for (int repetition = 0; repetition <= repetitions; repetition++) {
+        double t0 = Now();
+        BareWalk(root.c_str());
+        double t1 = Now();
+        largestBlock = largestInFlight = 0;
+        growths = moves = 0;
+        fmhost::CallResult status = fmhost::CallFunction(kTarvSetFolder, root);
+        double t2 = Now();
+        if (status.text != "000 (OK)")
+            fprintf(stderr, "Tarv-SetFolder answered %s\n", status.text.c_str());
+        double textBytes = 0;
+        long paths = FetchThroughLightHost(entry, &textBytes);
+        double t3 = Now();
+        if (repetition == 0)
+            continue;  // the first round warms the caches
+        figures->bare.push_back(t1 - t0);
+        figures->scan.push_back(t2 - t1);
+        figures->ratio.push_back((t2 - t1) / (t1 - t0));
+        figures->lightFetch.push_back(t3 - t2);
+        figures->lightPaths = paths;
+        figures->textBytes = textBytes;
+        figures->largestBlock = largestBlock;
+        figures->largestInFlight = largestInFlight;
+        figures->growths = growths;
+        figures->moves = moves;
+    }
+    fmhost::CallFunction(kTarvSetFolder, root);
+    fmhost::CallOptions marked;
+    marked.prefillResult = true;
+    double start = Now();
+    long paths = 0;
+    while (fmhost::CallFunction(kTarvGetNextFilePath, "", marked).touched)
+        paths++;
+    figures->emulatorFetch = Now() - start;
+    // The same through the emulator with plain-memory handles: the same record, callbacks,
+    // lock counting and checks, without the guards' page protections.
+    fmhost::SetHandleGuards(false);
+    fmhost::CallFunction(kTarvSetFolder, root);
+    start = Now();
+    long plainPaths = 0;
+    while (fmhost::CallFunction(kTarvGetNextFilePath, "", marked).touched)
+        plainPaths++;
+    figures->plainEmulatorFetch = Now() - start;
+    figures->plainPaths = plainPaths;
+    fmhost::SetHandleGuards(true);
+    // Last, since the emulator's retired handle pages slow the system's memory calls (and with
+    // them the walks) for the rest of the process.
+    if (callSeconds != NULL) {
+        const int kCalls = 20000;
+        double calls = Now();
+        for (int i = 0; i < kCalls; i++)
+            fmhost::CallFunction(kTarvVersion, "");
+        *callSeconds = (Now() - calls) / kCalls;
+    }
+    figures->paths = paths;
+    figures->violations = fmhost::Violations().size();
+    fmhost::SendShutdown();
+    fmhost::UnloadPlugin();
+    fmhost::DestroyMainWindow();
+    return true;
+}
+
+void PrintRuns(const std::vector<double> &runs)
+{
+    printf(" (runs:");
+    for (double s : runs)
+        printf(" %.3f", s);
+    printf(")\n");
+}
+
+void PrintModule(const char *title, const ModuleFigures &f)
+{
+    double bare = Median(f.bare), scan = Median(f.scan), light = Median(f.lightFetch);
+    printf("%s\n", title);
+    printf("  bare FindFirstFileA walk       %8.3f s", bare);
+    PrintRuns(f.bare);
+    printf("  Tarv-SetFolder                 %8.3f s", scan);
+    PrintRuns(f.scan);
+    printf("  scan / bare walk, same round   %8.2f x", Median(f.ratio));
+    PrintRuns(f.ratio);
+    printf("  Tarv-GetNextFilePath, all paths through the light host %.3f s for %ld paths "
+           "(%.2f us each; %.3f of the scan)",
+           light, f.lightPaths, light / (double)std::max(1L, f.lightPaths) * 1e6, light / scan);
+    PrintRuns(f.lightFetch);
+    printf("  Tarv-GetNextFilePath, all paths through the emulator   %.3f s for %ld paths "
+           "(%.2f us each; %.2f of the scan)\n",
+           f.emulatorFetch, f.paths, f.emulatorFetch / (double)std::max(1L, f.paths) * 1e6,
+           f.emulatorFetch / scan);
+    printf("  Tarv-GetNextFilePath, all paths through the emulator, plain handles %.3f s for %ld "
+           "paths (%.2f us each; %.3f of the scan)\n",
+           f.plainEmulatorFetch, f.plainPaths,
+           f.plainEmulatorFetch / (double)std::max(1L, f.plainPaths) * 1e6, f.plainEmulatorFetch / scan);
+    printf("  list text                      %8.0f bytes\n", f.textBytes);
+    printf("  list block, largest            %8lu bytes (%.2fx the text), %ld growths, %ld moved\n",
+           (unsigned long)f.largestBlock, (double)f.largestBlock / f.textBytes, f.growths,
+           f.moves);
+    printf("  old and new block while moving, largest %lu bytes (%.2fx the text)\n",
+           (unsigned long)f.largestInFlight, (double)f.largestInFlight / f.textBytes);
+    if (f.violations != 0)
+        printf("  host rule breaks seen: %lu\n", (unsigned long)f.violations);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    int folders = argc > 1 ? atoi(argv[1]) : 1000;
+    int filesPerFolder = argc > 2 ? atoi(argv[2]) : 100;
+    int repetitions = argc > 3 ? atoi(argv[3]) : 5;
+    if (folders < 1 || filesPerFolder < 1 || repetitions < 1) {
+        fprintf(stderr, "usage: scan_bench [folders [files-per-folder [repetitions]]]\n");
+        return 2;
+    }
+    setvbuf(stdout, NULL, _IONBF, 0);
+    char temp[MAX_PATH] = {0};
+    GetTempPathA(MAX_PATH - 1, temp);
+    std::string root = std::string(temp) + "tarvel-scan-bench-" + std::to_string(GetCurrentProcessId());
+    long total = (long)folders * filesPerFolder;
+    printf("tree: %ld files in %d folders under %s\n", total, folders, root.c_str());
+    double start = Now();
+    if (!MakeTree(root, folders, filesPerFolder)) {
+        fprintf(stderr, "cannot make the tree (error %lu)\n", GetLastError());
+        RemoveTree(root);
+        return 1;
+    }
+    printf("  made in %.2f s\n", Now() - start);
+
+    // The runtime's walk, for the share of _findfirst in the scan.
+    BareWalk(root.c_str());
+    std::vector<double> runtime;
+    long runtimeFiles = 0;
+    for (int i = 0; i < repetitions; i++) {
+        double t0 = Now();
+        runtimeFiles = RuntimeWalk(root.c_str());
+        runtime.push_back(Now() - t0);
+    }
+    printf("_findfirst walk            %8.3f s  (%ld files)", Median(runtime), runtimeFiles);
+    PrintRuns(runtime);
+
+    int status = 0;
+    ModuleFigures doubling = ModuleFigures(), fixed = ModuleFigures();
+    double callSeconds = 0;
+    if (MeasureModule(ProgramFolder() + "\\tarvel.fmx", root, repetitions, &doubling,
+                      &callSeconds)) {
+        printf("one call through the emulator (Tarv-Version): %.2f us\n", callSeconds * 1e6);
+        PrintModule("tarvel.fmx (list grows by doubling)", doubling);
+        if (doubling.paths != total || doubling.lightPaths != total || doubling.plainPaths != total) {
+            printf("  MISSING PATHS: %ld, %ld and %ld of %ld\n", doubling.paths, doubling.plainPaths,
+                   doubling.lightPaths, total);
+            status = 1;
+        }
+    } else {
+        status = 1;
+    }
+    // The old growth copies the list again and again: one round is enough to see it.
+    if (MeasureModule(ProgramFolder() + "\\tarvel_fixedgrowth.fmx", root, 1, &fixed, NULL))
+        PrintModule("tarvel_fixedgrowth.fmx (list grows by 260 bytes per entry)", fixed);
+
+    double scan = Median(doubling.scan);
+    printf("targets: scan within 1.3x of the bare walk: %s; all paths fetched in under 0.25 of "
+           "the scan: %s through the emulator with plain handles, %s through the light host, %s "
+           "through the emulator's guarded handles; list block under 2.5x its text: %s\n",
+           Median(doubling.ratio) <= 1.3 ? "met" : "NOT MET",
+           doubling.plainEmulatorFetch < 0.25 * scan ? "met" : "NOT MET",
+           Median(doubling.lightFetch) < 0.25 * scan ? "met" : "NOT MET",
+           doubling.emulatorFetch < 0.25 * scan ? "met" : "NOT MET",
+           (double)doubling.largestBlock < 2.5 * doubling.textBytes ? "met" : "NOT MET");
+    RemoveTree(root);
+    return status;
+}

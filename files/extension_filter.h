@@ -1,0 +1,22 @@
+// The folder scan's extension test: does a file name end in one of the filter's extensions?
+#ifndef TARVEL_EXTENSION_FILTER_H
+#define TARVEL_EXTENSION_FILTER_H
+
+// Longest extension token that is compared, in characters; longer tokens are cut to it.
+enum { kExtensionTokenCapacity = 256 };
+
+// Tests a file name against a ';'-separated extension filter (both zero-terminated; NULL
+// counts as empty).
+//   - "." and ".." always fail.
+//   - An empty filter passes every other name.
+//   - Tokens are read in order with ReadToken. The first empty token (an empty item, one of
+//     blanks only, or the end of the list) fails the name; so does the first token without a
+//     '.', and the tokens after it are not looked at.
+//   - A token that is exactly "*.*" passes every name.
+//   - Otherwise the token's extension part runs from its first '.' to its end; the name
+//     passes when it ends in that part, compared without regard to the case of ASCII letters.
+//     '*' and '?' are plain characters there, and trailing blanks belong to the part.
+// Tokens longer than kExtensionTokenCapacity - 1 characters are cut to that length.
+bool MatchesExtensionFilter(const char *name, const char *filter);
+
+#endif

@@ -1,0 +1,30 @@
+// The list of paths that the folder scan found, on a private heap, and the iterator over it.
+//
+// The list is one contiguous text: each entry is a full path followed by a zero byte, and an
+// empty entry (one more zero byte) follows the last. No Windows file name contains a zero
+// byte, so every path, ';' and all, comes back whole.
+#ifndef TARVEL_SCAN_LIST_H
+#define TARVEL_SCAN_LIST_H
+
+// Appends folderPath, then "\" unless folderPath ends with a backslash, then name, as one
+// entry. The first entry creates the private heap and the list's block; later ones grow the
+// block with HeapReAlloc, doubling it when the entry does not fit, so that appending costs
+// amortised constant time and the block stays within about twice the text.
+// Returns false, with the list as it was, when the heap cannot be created or the block cannot
+// be allocated or grown. Does not move the iterator.
+bool AppendScanEntry(const char *folderPath, const char *name);
+
+// Puts the iterator on the list's first entry; with no list (or an empty one) it is on none.
+void StartScanIteration(void);
+
+// Returns the entry under the iterator and moves the iterator to the next entry, or to none
+// after the last. The entry is zero-terminated and may be changed in place by the caller (it
+// is handed out only once) as long as its length stays. Returns NULL when the iterator is on
+// none: before any scan, after a scan that found nothing, after the last entry, and after
+// ReleaseScanList.
+char *TakeNextScanEntry(void);
+
+// ReleaseScanList (declared in plugin/handlers.h) destroys the heap and forgets the list and
+// the iterator.
+
+#endif

@@ -1,0 +1,144 @@
+// MatchesExtensionFilter and JoinScanPath: the folder scan's name test and its path bounds.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <string>
+#include "files/extension_filter.h"
+#include "files/scan_path.h"
+
+// The filter rules in one table: which names pass which filter.
+TEST(MatchesExtensionFilter, FollowsTheFilterRules)
+{
+    static const struct {
+        const char *filter;  // the stored extension filter
+        const char *name;    // a file name the scan found
+        bool passes;
+    } cases[] = {
+        // An empty filter lets everything but "." and ".." through.
+        {"", "a.txt", true},
+        {"", "noextension", true},
+        {"", ".", false},
+        {"", "..", false},
+        {"*.*", "..", false},
+        {"*.*", "noextension", true},
+        {"*.*", "a.b.c", true},
+        // Several tokens; case of ASCII letters does not matter on either side.
+        {"*.txt;*.doc", "a.txt", true},
+        {"*.txt;*.doc", "a.doc", true},
+        {"*.txt;*.doc", "a.xls", false},
+        {".TXT", "a.txt", true},
+        {".txt", "A.TXT", true},
+        {"*.txt", "a.txt.bak", false},
+        {"*.txt", "atxt", false},
+        // Only the part from the token's first '.' counts; it may span several dots.
+        {".gz", "archive.tar.gz", true},
+        {"*.tar.gz", "x.tar.gz", true},
+        {"*.tar.gz", "x.gz", false},
+        {"junk.txt", "b.txt", true},
+        {"*.", "trailingdot.", true},
+        // The name must be at least as long as the extension part; a name that is the part passes.
+        {".txt", ".txt", true},
+        {".txt", "txt", false},
+        // A dotless token, or an empty one, ends the test: later tokens are never looked at.
+        {"txt", "a.txt", false},
+        {"*.txt;txt;*.doc", "a.txt", true},
+        {"*.txt;txt;*.doc", "a.doc", false},
+        {"*.txt;;*.doc", "a.doc", false},
+        {";*.txt", "a.txt", false},
+        {"*.txt; ;*.doc", "a.doc", false},
+        {"*.txt;*.doc;", "a.doc", true},
+        // Leading blanks are skipped, trailing blanks belong to the token.
+        {"  *.txt", "a.txt", true},
+        {"*.txt ", "a.txt", false},
+        {"*.txt ;*.doc", "a.doc", true},
+        {"   ", "a.txt", false},
+        // No wildcards inside the extension part; "*.*" only as a whole token.
+        {"*.t?t", "a.txt", false},
+        {"*.t?t", "a.t?t", true},
+        {"*.*x", "a.x", false},
+        {"*.* ", "a.txt", false},
+        {"*.doc;*.*", "a.txt", true},
+        // Characters above 127 compare byte for byte.
+        {"*.\xE9t\xE9", "a.\xE9t\xE9", true},
+        {"*.\xE9t\xE9", "a.\xC9T\xC9", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string("filter \"") + c.filter + "\", name \"" + c.name + "\"");
+        EXPECT_EQ(c.passes, MatchesExtensionFilter(c.name, c.filter));
+    }
+}
+
+// NULL arguments are taken as empty texts, never dereferenced.
+TEST(MatchesExtensionFilter, NullFilterPassesAndNullNameFails)
+{
+    EXPECT_TRUE(MatchesExtensionFilter("a.txt", NULL));
+    EXPECT_FALSE(MatchesExtensionFilter(NULL, "*.txt"));
+}
+
+// A token longer than the token buffer is cut to its first 255 characters, so an extension
+// that the cut shortens matches on those 255 characters; nothing is written past the buffer
+// (AddressSanitizer would stop the test).
+TEST(MatchesExtensionFilter, OverlongTokenIsCutAt255Characters)
+{
+    std::string extension255 = "." + std::string(254, 'e');  // exactly the buffer's room
+    std::string name = "a" + extension255;
+    EXPECT_TRUE(MatchesExtensionFilter(name.c_str(), extension255.c_str()));
+    // One character more: the token's last character is cut off, so the name that carries it
+    // does not end in the cut part, and the name without it does.
+    std::string extension256 = extension255 + "X";
+    EXPECT_FALSE(MatchesExtensionFilter(("a" + extension256).c_str(), extension256.c_str()));
+    EXPECT_TRUE(MatchesExtensionFilter(name.c_str(), extension256.c_str()));
+    // The list goes on after a cut token.
+    std::string list = "*." + std::string(4000, 'q') + ";*.txt";
+    EXPECT_TRUE(MatchesExtensionFilter("b.txt", list.c_str()));
+}
+
+// Paths of the walk: one backslash between folder and name, and nothing at all when the
+// result would not fit (a cut path would name some other folder).
+TEST(JoinScanPath, JoinsWithOneBackslashOrRefusesWhatDoesNotFit)
+{
+    static const struct {
+        std::string folder;
+        std::string name;
+        size_t capacity;
+        bool fits;
+        std::string path;  // expected when it fits
+    } cases[] = {
+        {"C:\\Data", "*.*", 260, true, "C:\\Data\\*.*"},
+        {"C:\\Data\\", "*.*", 260, true, "C:\\Data\\*.*"},
+        {"C:\\", "a.txt", 260, true, "C:\\a.txt"},
+        {"C:", "a.txt", 260, true, "C:\\a.txt"},
+        {"C:/Data/", "a", 260, true, "C:/Data/\\a"},
+        {"", "a", 260, true, "\\a"},
+        // At the bound: capacity - 1 characters fit, one more does not.
+        {std::string(255, 'p'), "*.*", 260, true, std::string(255, 'p') + "\\*.*"},
+        {std::string(256, 'p'), "*.*", 260, false, ""},
+        {std::string(255, 'p') + "\\", "*.*", 260, true, std::string(255, 'p') + "\\*.*"},
+        {std::string(257, 'p'), "n", 260, true, std::string(257, 'p') + "\\n"},
+        {std::string(258, 'p'), "n", 260, false, ""},
+        {std::string(258, 'p'), "", 260, true, std::string(258, 'p') + "\\"},
+        {std::string(259, 'p'), "", 260, false, ""},
+        {std::string(258, 'p') + "\\", "n", 260, false, ""},
+        {std::string(4095, 'p'), "n", 260, false, ""},
+        {"a", "b", 1, false, ""},
+        {"a", "b", 3, false, ""},
+        {"a", "b", 4, true, "a\\b"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("folder of " + std::to_string(c.folder.size()) + " characters, name \"" +
+                     c.name + "\", capacity " + std::to_string(c.capacity));
+        std::string buffer(c.capacity + 1, '#');  // one sentinel byte past the capacity
+        bool fits = JoinScanPath(c.folder.c_str(), c.name.c_str(), &buffer[0], c.capacity);
+        EXPECT_EQ(c.fits, fits);
+        EXPECT_EQ(c.fits ? c.path : std::string(), std::string(buffer.c_str()));
+        EXPECT_EQ('#', buffer[c.capacity]) << "written past the buffer";
+    }
+}
+
+TEST(JoinScanPath, RefusesMissingArguments)
+{
+    char out[8];
+    EXPECT_FALSE(JoinScanPath(NULL, "a", out, sizeof out));
+    EXPECT_FALSE(JoinScanPath("a", NULL, out, sizeof out));
+    EXPECT_FALSE(JoinScanPath("a", "b", NULL, sizeof out));
+    EXPECT_FALSE(JoinScanPath("a", "b", out, 0));
+}
