@@ -27,7 +27,9 @@ target_link_options(tarvel PRIVATE
     -static -static-libgcc -static-libstdc++
     -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
     -Wl,--major-os-version,5 -Wl,--minor-os-version,0
-    -Wl,--enable-stdcall-fixup)
+    -Wl,--enable-stdcall-fixup
+    # No link time in the headers: the same sources give the same bytes (release package).
+    -Wl,--no-insert-timestamp)
 target_link_libraries(tarvel PRIVATE user32 gdi32 comdlg32 comctl32 shell32 ole32 version)
 set_source_files_properties(resources/tarvel.rc PROPERTIES
     OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/logo_upper.bmp;${CMAKE_SOURCE_DIR}/resources/logo_lower.bmp;${CMAKE_SOURCE_DIR}/resources/resource_ids.h")
@@ -50,7 +52,8 @@ add_subdirectory(${TARVEL_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE
 
 add_library(tarvel_win_test_support STATIC
     tests/win/support/plugin_fixture.cpp
-    tests/win/support/test_main.cpp)
+    tests/win/support/test_main.cpp
+    tests/win/support/dialog_driver.cpp)
 target_link_libraries(tarvel_win_test_support PUBLIC fmhost_emulator GTest::gtest)
 target_compile_options(tarvel_win_test_support PRIVATE ${TARVEL_WARNINGS})
 
@@ -83,6 +86,12 @@ add_test(NAME pe.module_tables
          COMMAND ${CMAKE_COMMAND} -E env python3 ${CMAKE_SOURCE_DIR}/tests/pe/check_module.py
                  --objdump ${CMAKE_OBJDUMP} --module $<TARGET_FILE:tarvel>
                  --imports ${CMAKE_SOURCE_DIR}/tests/pe/allowed_imports.txt)
+
+# The release package: reproducible, complete, and its tarvel.fmx loads in the emulator.
+add_test(NAME package.zip_loads
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_package.sh ${CMAKE_SOURCE_DIR}
+                 $<TARGET_FILE:tarvel> $<TARGET_FILE:fmhost> ${CMAKE_BINARY_DIR}/wine-run.sh)
+set_tests_properties(package.zip_loads PROPERTIES TIMEOUT 180 ENVIRONMENT TARVEL_TEST_TIMEOUT=120)
 
 include(tests/win/tests.cmake)
 include(bench/windows.cmake)

@@ -82,6 +82,11 @@ const ExternCallRecord &LastRecord();
 // ---- handles ----------------------------------------------------------------------------
 // Makes the next memory-error query of the plug-in answer value (once). 0 clears it.
 void InjectMemoryError(int16_t value);
+// Guarded handles (the default): every block on pages of its own, inaccessible while
+// unlocked, with an unmapped page after its end, and left inaccessible when it moves. Off:
+// plain heap blocks, still moved on every resize and lock-counted, for timing the plug-in
+// without the guards' page-protection costs. Affects handles made from then on.
+void SetHandleGuards(bool on);
 // Counts of callback calls since the last reset, for tests.
 struct CallbackCounts {
     int setSize, getSize, lock, unlock, memoryError, forbidden;

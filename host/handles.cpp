@@ -23,6 +23,7 @@ const size_t kMaxHandles = 256;
 const size_t kRetiredRegionsKept = 64;
 
 struct Block {
+    bool guarded = true;      // false: a plain heap block (see SetHandleGuards)
     char *region = nullptr;   // reserved: data pages, then one guard page never committed
     size_t dataPages = 0;
     char *data = nullptr;     // the block's first byte: data pages' end minus the size
@@ -49,10 +50,19 @@ HandleSlot *SlotOf(HostHandle handle)
     return nullptr;
 }
 
+bool guardsOn = true;
+
 Block AllocateBlock(int32_t size)
 {
     Block block;
     size_t bytes = size > 0 ? (size_t)size : 0;
+    if (!guardsOn) {
+        block.guarded = false;
+        block.region = (char *)HeapAlloc(GetProcessHeap(), 0, bytes + 1);
+        block.data = block.region;
+        block.size = block.region != nullptr ? (int32_t)bytes : 0;
+        return block;
+    }
     block.dataPages = bytes == 0 ? 1 : (bytes + kPage - 1) / kPage;
     block.region = (char *)VirtualAlloc(NULL, (block.dataPages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
     if (block.region == NULL)
@@ -70,7 +80,7 @@ Block AllocateBlock(int32_t size)
 void Protect(const Block &block, DWORD protection)
 {
     DWORD old;
-    if (block.region != nullptr)
+    if (block.region != nullptr && block.guarded)
         VirtualProtect(block.region, block.dataPages * kPage, protection, &old);
 }
 
@@ -79,6 +89,11 @@ void RetireBlock(const Block &block)
 {
     if (block.region == nullptr)
         return;
+    if (!block.guarded) {
+        memset(block.data, 0xDD, (size_t)block.size);
+        HeapFree(GetProcessHeap(), 0, block.region);
+        return;
+    }
     Protect(block, PAGE_READWRITE);
     memset(block.region, 0xDD, block.dataPages * kPage);
     Protect(block, PAGE_NOACCESS);
@@ -334,7 +349,7 @@ std::string DescribeAddress(const void *address)
     const char *a = (const char *)address;
     for (size_t i = 0; i < kMaxHandles; i++) {
         const Block &b = slots[i].block;
-        if (slots[i].live && b.region != nullptr && a >= b.region && a < b.region + (b.dataPages + 1) * kPage) {
+        if (slots[i].live && b.guarded && b.region != nullptr && a >= b.region && a < b.region + (b.dataPages + 1) * kPage) {
             if (a >= b.region + b.dataPages * kPage)
                 return "past the end of a handle's block (buffer overrun)";
             return slots[i].lockCount > 0 ? "inside a locked handle's block"
@@ -352,6 +367,7 @@ std::string DescribeAddress(const void *address)
 }  // namespace detail
 
 void InjectMemoryError(int16_t value) { detail::pendingMemoryError = value; }
+void SetHandleGuards(bool on) { detail::guardsOn = on; }
 CallbackCounts Counts() { return detail::counts; }
 void ResetCounts() { detail::counts = CallbackCounts(); }
 

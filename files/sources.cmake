@@ -1,0 +1,16 @@
+# Files and folders: file chooser, tokens, folder chooser, opening files, folder scan.
+list(APPEND TARVEL_PURE_SOURCES
+    files/token.cpp
+    files/extension_filter.cpp
+    files/scan_path.cpp)
+list(APPEND TARVEL_PURE_SOURCES
+    files/file_name.cpp
+    files/dialog_filter.cpp)
+list(APPEND TARVEL_WINDOWS_SOURCES
+    files/path_exists.cpp
+    files/file_chooser.cpp
+    files/open_file.cpp
+    files/folder_chooser.cpp)
+list(APPEND TARVEL_WINDOWS_SOURCES
+    files/scan_list.cpp
+    files/folder_scan.cpp)

@@ -1,0 +1,26 @@
+# Test programs that load tarvel.fmx through the host emulator under Wine.
+tarvel_add_win_test(plugin_win_test
+    tests/win/entry_test.cpp tests/win/host_text_test.cpp tests/win/resources_test.cpp
+    tests/win/info_dialog_test.cpp tests/win/emulator_test.cpp
+    # The text exchange is tested on its own over the emulator's handles, so it is linked in.
+    plugin/host_text.cpp plugin/status.cpp)
+tarvel_add_win_test(encoding_win_test tests/win/encoding_test.cpp)
+tarvel_add_win_test(scan_win_test tests/win/scan_test.cpp TIMEOUT 600)
+tarvel_add_win_test(clipboard_win_test
+    tests/win/clipboard_test.cpp tests/win/file_icon_test.cpp tests/win/clipboard_test_support.cpp
+    LOCKS clipboard syscolors TIMEOUT 300)
+# The other program of the clipboard tests, beside them in bin/.
+add_executable(clipboard_peer tests/win/clipboard_peer.cpp)
+target_compile_options(clipboard_peer PRIVATE ${TARVEL_WARNINGS})
+target_link_options(clipboard_peer PRIVATE -static -static-libgcc -static-libstdc++)
+add_dependencies(clipboard_win_test clipboard_peer)
+# The call storm: random calls, hostile parameters and injected faults (see the file).
+tarvel_add_win_test(storm_win_test tests/win/storm_test.cpp LOCKS clipboard TIMEOUT 1500)
+tarvel_add_win_test(files_win_test
+    tests/win/file_chooser_test.cpp tests/win/folder_chooser_test.cpp tests/win/open_file_test.cpp
+    LOCKS associations TIMEOUT 180)
+# The program that the file-association test registers for its test-only document type.
+add_executable(open_recorder tests/win/open_recorder.cpp)
+target_compile_options(open_recorder PRIVATE ${TARVEL_WARNINGS})
+target_link_options(open_recorder PRIVATE -static -static-libgcc -static-libstdc++)
+add_dependencies(files_win_test open_recorder)
