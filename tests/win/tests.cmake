@@ -1,7 +1,7 @@
 # Test programs that load tarvel.fmx through the host emulator under Wine.
 tarvel_add_win_test(plugin_win_test
     tests/win/entry_test.cpp tests/win/host_text_test.cpp tests/win/resources_test.cpp
-    tests/win/info_dialog_test.cpp tests/win/emulator_test.cpp
+    tests/win/info_dialog_test.cpp tests/win/emulator_test.cpp tests/win/host_window_test.cpp
     # The text exchange is tested on its own over the emulator's handles, so it is linked in.
     plugin/host_text.cpp plugin/status.cpp)
 tarvel_add_win_test(encoding_win_test tests/win/encoding_test.cpp)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 static DWORD WINAPI Watchdog(void *limitSeconds)
 {
@@ -18,8 +19,32 @@ static DWORD WINAPI Watchdog(void *limitSeconds)
     return 0;
 }
 
+// "--window-peer CLASS EVENT": the program acts as another process that owns a top-level
+// window of class CLASS; it signals EVENT once the window exists and lives until killed.
+static int RunWindowPeer(const char *className, const char *eventName)
+{
+    WNDCLASSA windowClass;
+    memset(&windowClass, 0, sizeof windowClass);
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, className, "peer", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, NULL,
+                                  NULL, GetModuleHandleA(NULL), NULL);
+    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName);
+    if (window == NULL || ready == NULL)
+        return 1;
+    SetEvent(ready);
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0)
+        DispatchMessageA(&message);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc == 4 && strcmp(argv[1], "--window-peer") == 0)
+        return RunWindowPeer(argv[2], argv[3]);
     testing::InitGoogleTest(&argc, argv);
     // Discovery (--gtest_list_tests) needs no watchdog; a run gets most of CTest's limit.
     const char *limit = getenv("TARVEL_TEST_TIMEOUT");
