@@ -46,6 +46,12 @@ target_link_libraries(fmhost PRIVATE fmhost_emulator)
 target_link_options(fmhost PRIVATE -static -static-libgcc -static-libstdc++ -municode)
 add_dependencies(fmhost tarvel)
 
+# The demonstration's clipboard tool (scripts/demo.sh): another program that copies a text.
+add_executable(clipboard_tool EXCLUDE_FROM_ALL tools/clipboard_tool.c)
+target_compile_options(clipboard_tool PRIVATE ${TARVEL_WARNINGS})
+target_link_options(clipboard_tool PRIVATE -static)
+target_link_libraries(clipboard_tool PRIVATE gdi32)
+
 # ---- tests under Wine ---------------------------------------------------------------------
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(${TARVEL_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)

@@ -1,0 +1,48 @@
+#!/bin/sh
+# Builds the release package dist/tarvel-<version>.zip: tarvel.fmx, the reference (docs/)
+# and LICENSE. The same sources give the same bytes: the module is linked without a
+# timestamp, and the zip gets a fixed file order, fixed times and permissions, and no extra
+# fields.
+#
+# usage: scripts/package.sh [output folder]        (default: dist/ in the repository)
+#   TARVEL_BUILD   build folder, as for demo.sh and test.sh (default: build/); the module is
+#                  built (or brought up to date) in its win/ folder
+#   TARVEL_MODULE  package this tarvel.fmx instead of building one
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARVEL_BUILD:-$root/build}
+dist=${1:-$root/dist}
+version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }
+
+if [ -n "${TARVEL_MODULE:-}" ]; then
+    module=$TARVEL_MODULE
+    command -v zip >/dev/null || "$root/scripts/install-deps.sh"
+else
+    "$root/scripts/install-deps.sh"
+    cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+          -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build/win" -j"$(nproc)" --target tarvel >/dev/null
+    module=$build/win/bin/tarvel.fmx
+fi
+[ -f "$module" ] || { echo "package.sh: no module at $module" >&2; exit 1; }
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+cp "$module" "$stage/tarvel.fmx"
+cp "$root/LICENSE" "$stage/LICENSE"
+cp -R "$root/docs" "$stage/docs"
+# Nothing of the machine or the moment goes into the zip: permissions and times are fixed
+# (in UTC, since zip stores local time), and the names are added in byte order.
+find "$stage" -type d -exec chmod 755 {} +
+find "$stage" -type f -exec chmod 644 {} +
+find "$stage" -exec touch -h -d '2000-01-01 00:00:00 UTC' {} +
+
+mkdir -p "$dist"
+dist=$(cd "$dist" && pwd)
+zipfile="$dist/tarvel-$version.zip"
+rm -f "$zipfile" "$zipfile.part"
+(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort |
+    TZ=UTC zip -X -D -q -@ "$zipfile.part")
+mv "$zipfile.part" "$zipfile"
+echo "$zipfile"
