@@ -521,16 +521,6 @@ std::vector<std::string> LiveObjects()
 
 // ---- a second program ----------------------------------------------------------------------------
 
-static std::string ProgramFolder()
-{
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(NULL, path, MAX_PATH - 1);
-    char *slash = strrchr(path, '\\');
-    if (slash != NULL)
-        *slash = '\0';
-    return path;
-}
-
 static std::string Hex(const std::string &bytes)
 {
     static const char digits[] = "0123456789abcdef";

@@ -89,15 +89,6 @@ BOOL WINAPI FakeGetOpenFileNameA(LPOPENFILENAMEA record)
     return FALSE;
 }
 
-bool MakeFile(const std::string &path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
-}
-
 class FileChooserTest : public PluginTest {
 protected:
     void SetUp() override

@@ -40,15 +40,6 @@ HINSTANCE WINAPI FakeShellExecuteA(HWND owner, LPCSTR operation, LPCSTR file, LP
     return (HINSTANCE)shellAnswer;
 }
 
-bool MakeFile(const std::string &path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
-}
-
 class OpenFileTest : public PluginTest {
 protected:
     void SetUp() override
@@ -79,12 +70,6 @@ protected:
 // ---- the association test's world ----------------------------------------------------------
 const char kExtension[] = ".tarvtest";
 const char kProgramId[] = "tarvel.testdocument";
-
-std::string ProgramFolder()
-{
-    std::string plugin = PluginPath();
-    return plugin.substr(0, plugin.rfind('\\'));
-}
 
 void RemoveAssociation()
 {

@@ -53,8 +53,8 @@ bool MakeFileW(const std::wstring &path)
     return true;
 }
 
-bool MakeFolder(const std::string &path) { return MakeFolderW(Wide(path)); }
-bool MakeFile(const std::string &path) { return MakeFileW(Wide(path)); }
+bool MakeFolderAnyLength(const std::string &path) { return MakeFolderW(Wide(path)); }
+bool MakeFileAnyLength(const std::string &path) { return MakeFileW(Wide(path)); }
 
 bool MakeHidden(const std::string &path)
 {
@@ -215,15 +215,15 @@ protected:
     {
         const char *const files[] = {"a.txt", "b.doc", "c.TXT", "noext", "hidden.txt"};
         for (const char *file : files)
-            ASSERT_TRUE(MakeFile(root_ + "\\" + file));
+            ASSERT_TRUE(MakeFileAnyLength(root_ + "\\" + file));
         ASSERT_TRUE(MakeHidden(root_ + "\\hidden.txt"));
-        ASSERT_TRUE(MakeFolder(root_ + "\\sub"));
-        ASSERT_TRUE(MakeFile(root_ + "\\sub\\d.txt"));
-        ASSERT_TRUE(MakeFolder(root_ + "\\sub\\deeper"));
-        ASSERT_TRUE(MakeFile(root_ + "\\sub\\deeper\\e.txt"));
-        ASSERT_TRUE(MakeFolder(root_ + "\\cache"));
-        ASSERT_TRUE(MakeFile(root_ + "\\cache\\f.txt"));
-        ASSERT_TRUE(MakeFile(root_ + "\\cache\\g.txt"));
+        ASSERT_TRUE(MakeFolderAnyLength(root_ + "\\sub"));
+        ASSERT_TRUE(MakeFileAnyLength(root_ + "\\sub\\d.txt"));
+        ASSERT_TRUE(MakeFolderAnyLength(root_ + "\\sub\\deeper"));
+        ASSERT_TRUE(MakeFileAnyLength(root_ + "\\sub\\deeper\\e.txt"));
+        ASSERT_TRUE(MakeFolderAnyLength(root_ + "\\cache"));
+        ASSERT_TRUE(MakeFileAnyLength(root_ + "\\cache\\f.txt"));
+        ASSERT_TRUE(MakeFileAnyLength(root_ + "\\cache\\g.txt"));
         ASSERT_TRUE(MakeHidden(root_ + "\\cache\\g.txt"));
         ASSERT_TRUE(MakeHidden(root_ + "\\cache"));
     }
@@ -351,7 +351,7 @@ TEST_F(ScanTest, DriveRootGivesOneBackslashBeforeTheName)
 {
     std::string name = "tarvel-scan-" + std::to_string(GetCurrentProcessId()) + ".tarvelroot";
     std::string path = "C:\\" + name;
-    ASSERT_TRUE(MakeFile(path));
+    ASSERT_TRUE(MakeFileAnyLength(path));
     struct FileRemover {
         std::string path;
         ~FileRemover() { DeleteFileA(path.c_str()); }
@@ -369,7 +369,7 @@ TEST_F(ScanTest, NameWithSemicolonComesBackWhole)
     const char *const names[] = {"a;b.txt", ";lead.txt", "trail;", "two;;semis.doc"};
     Paths expected;
     for (const char *name : names) {
-        ASSERT_TRUE(MakeFile(root_ + "\\" + name));
+        ASSERT_TRUE(MakeFileAnyLength(root_ + "\\" + name));
         expected.push_back(root_ + "\\" + name);
     }
     EXPECT_EQ(Sorted(expected), Sorted(Scan(root_)));
@@ -419,7 +419,7 @@ TEST_F(ScanTest, ThreeFilesGiveThreePathsThenNothing)
     EXPECT_TRUE(NothingLeft());
     const char *const names[] = {"one.txt", "two.txt", "three.txt"};
     for (const char *name : names)
-        ASSERT_TRUE(MakeFile(root_ + "\\" + name));
+        ASSERT_TRUE(MakeFileAnyLength(root_ + "\\" + name));
     ASSERT_EQ(kOk, SetFolder(root_));
     Paths found;
     for (int i = 0; i < 3; i++) {
@@ -487,13 +487,13 @@ TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
     Paths expected;
     // A chain of long-named folders, a file in each, down to just short of the limit.
     std::string level = root_ + "\\deep";
-    ASSERT_TRUE(MakeFolder(level));
-    ASSERT_TRUE(MakeFile(level + "\\f.txt"));
+    ASSERT_TRUE(MakeFolderAnyLength(level));
+    ASSERT_TRUE(MakeFileAnyLength(level + "\\f.txt"));
     expected.push_back(level + "\\f.txt");
     for (int i = 0; level.size() + 31 < 230; i++) {
         level += "\\" + std::string(30, (char)('a' + i));
-        ASSERT_TRUE(MakeFolder(level));
-        ASSERT_TRUE(MakeFile(level + "\\f.txt"));
+        ASSERT_TRUE(MakeFolderAnyLength(level));
+        ASSERT_TRUE(MakeFileAnyLength(level + "\\f.txt"));
         expected.push_back(level + "\\f.txt");
     }
     ASSERT_LT(level.size(), 253u);
@@ -502,27 +502,27 @@ TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
     std::string edge256 = level + "\\" + std::string(256 - level.size() - 1, 'z');
     ASSERT_EQ(255u, edge255.size());
     ASSERT_EQ(256u, edge256.size());
-    ASSERT_TRUE(MakeFolder(edge255));
-    ASSERT_TRUE(MakeFile(edge255 + "\\f.txt"));
+    ASSERT_TRUE(MakeFolderAnyLength(edge255));
+    ASSERT_TRUE(MakeFileAnyLength(edge255 + "\\f.txt"));
     expected.push_back(edge255 + "\\f.txt");
     // Below the 255-character folder: a path that fits (257) but whose pattern does not, and
     // a subfolder path that does not fit at all.
-    ASSERT_TRUE(MakeFolder(edge255 + "\\s"));
-    ASSERT_TRUE(MakeFile(edge255 + "\\s\\f.txt"));
-    ASSERT_TRUE(MakeFolder(edge255 + "\\" + std::string(40, 'l')));
-    ASSERT_TRUE(MakeFile(edge255 + "\\" + std::string(40, 'l') + "\\f.txt"));
+    ASSERT_TRUE(MakeFolderAnyLength(edge255 + "\\s"));
+    ASSERT_TRUE(MakeFileAnyLength(edge255 + "\\s\\f.txt"));
+    ASSERT_TRUE(MakeFolderAnyLength(edge255 + "\\" + std::string(40, 'l')));
+    ASSERT_TRUE(MakeFileAnyLength(edge255 + "\\" + std::string(40, 'l') + "\\f.txt"));
     // Below the 256-character folder, a chain far past the limit.
     std::string below = edge256;
-    ASSERT_TRUE(MakeFolder(below));
-    ASSERT_TRUE(MakeFile(below + "\\f.txt"));
+    ASSERT_TRUE(MakeFolderAnyLength(below));
+    ASSERT_TRUE(MakeFileAnyLength(below + "\\f.txt"));
     for (int i = 0; i < 4; i++) {
         below += "\\" + std::string(60, 'q');
-        ASSERT_TRUE(MakeFolder(below));
-        ASSERT_TRUE(MakeFile(below + "\\f.txt"));
+        ASSERT_TRUE(MakeFolderAnyLength(below));
+        ASSERT_TRUE(MakeFileAnyLength(below + "\\f.txt"));
     }
     // A sibling after the deep branch is still walked.
-    ASSERT_TRUE(MakeFolder(root_ + "\\other"));
-    ASSERT_TRUE(MakeFile(root_ + "\\other\\o.txt"));
+    ASSERT_TRUE(MakeFolderAnyLength(root_ + "\\other"));
+    ASSERT_TRUE(MakeFileAnyLength(root_ + "\\other\\o.txt"));
     expected.push_back(root_ + "\\other\\o.txt");
     EXPECT_EQ(Sorted(expected), Sorted(Scan(root_)));
 }
@@ -594,7 +594,7 @@ TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
     for (int i = 0; i < 300; i++) {
         char name[32];
         snprintf(name, sizeof name, "\\entry-%03d.txt", i);
-        ASSERT_TRUE(MakeFile(root_ + name));
+        ASSERT_TRUE(MakeFileAnyLength(root_ + name));
     }
     Paths complete;
     ReferenceWalk(root_, true, &complete);

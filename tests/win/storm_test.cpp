@@ -170,26 +170,33 @@ std::string UpToZero(const std::string &parameter)
     return parameter.substr(0, std::min(parameter.find('\0'), (size_t)4095));
 }
 
+// The tokens of a ';'-separated list as the plug-in reads them: blanks before each dropped,
+// each cut to cut characters, up to the end or a ';' that is the list's last character.
+std::vector<std::string> SplitList(const std::string &list, size_t cut)
+{
+    std::vector<std::string> tokens;
+    size_t at = 0;
+    for (;;) {
+        while (at < list.size() && list[at] == ' ')
+            at++;
+        size_t end = list.find(';', at);
+        std::string token = list.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (token.size() > cut)
+            token.resize(cut);
+        tokens.push_back(token);
+        if (end == std::string::npos || end + 1 >= list.size())
+            return tokens;
+        at = end + 1;
+    }
+}
+
 // The file-type list as the dialog must get it: description and pattern pairs up to the
-// first empty token, blanks before each token dropped.
+// first empty token.
 std::string ExpectedFilter(const std::string &stored)
 {
     if (stored.empty())
         return "All Files|*.*|";
-    std::vector<std::string> tokens;
-    size_t at = 0;
-    for (;;) {
-        while (at < stored.size() && stored[at] == ' ')
-            at++;
-        size_t end = stored.find(';', at);
-        std::string token = stored.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (token.size() > 249)
-            token.resize(249);
-        tokens.push_back(token);
-        if (end == std::string::npos || end + 1 >= stored.size())
-            break;
-        at = end + 1;
-    }
+    std::vector<std::string> tokens = SplitList(stored, 249);
     std::string filter;
     for (size_t i = 0; i + 1 < tokens.size(); i += 2) {
         if (tokens[i].empty() || tokens[i + 1].empty())
@@ -203,17 +210,7 @@ std::string ExpectedFilter(const std::string &stored)
 // has a pattern)?
 bool FilterAccepted(const std::string &stored)
 {
-    std::vector<std::string> tokens;
-    size_t at = 0;
-    for (;;) {
-        while (at < stored.size() && stored[at] == ' ')
-            at++;
-        size_t end = stored.find(';', at);
-        tokens.push_back(stored.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        if (end == std::string::npos || end + 1 >= stored.size())
-            break;
-        at = end + 1;
-    }
+    std::vector<std::string> tokens = SplitList(stored, 249);
     for (size_t i = 0; i < tokens.size(); i += 2) {
         if (tokens[i].empty())
             return true;
@@ -223,18 +220,13 @@ bool FilterAccepted(const std::string &stored)
     return true;
 }
 
+// The extension filter's rule: the first token without a dot, or empty, ends the test;
+// "*.*" passes all; otherwise the name must end with the token's part from its first dot.
 bool MatchesFilter(const std::string &name, const std::string &filter)
 {
     if (filter.empty())
         return true;
-    size_t at = 0;
-    for (;;) {
-        while (at < filter.size() && filter[at] == ' ')
-            at++;
-        size_t end = filter.find(';', at);
-        std::string token = filter.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (token.size() > 255)
-            token.resize(255);
+    for (const std::string &token : SplitList(filter, 255)) {
         if (token.empty())
             return false;
         if (token == "*.*")
@@ -244,13 +236,10 @@ bool MatchesFilter(const std::string &name, const std::string &filter)
             return false;
         std::string extension = token.substr(dot);
         if (name.size() >= extension.size() &&
-            lstrcmpiA(name.substr(name.size() - extension.size()).c_str(), extension.c_str()) == 0 &&
-            name.substr(name.size() - extension.size()).size() == extension.size())
+            lstrcmpiA(name.substr(name.size() - extension.size()).c_str(), extension.c_str()) == 0)
             return true;
-        if (end == std::string::npos || end + 1 >= filter.size())
-            return false;
-        at = end + 1;
     }
+    return false;
 }
 
 struct TreeFile {

@@ -6,7 +6,7 @@
 
 #include "plugin_fixture.h"
 
-static std::string ProgramFolder()
+std::string ProgramFolder()
 {
     char path[MAX_PATH] = {0};
     GetModuleFileNameA(NULL, path, MAX_PATH - 1);
@@ -17,6 +17,15 @@ static std::string ProgramFolder()
 }
 
 std::string PluginPath() { return ProgramFolder() + "\\tarvel.fmx"; }
+
+bool MakeFile(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
 
 static std::string scratchFolder;
 

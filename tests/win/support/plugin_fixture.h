@@ -10,8 +10,12 @@
 #include <string>
 #include "../../../host/emulator.h"
 
+// The folder of the running test program, where tarvel.fmx and the helper programs are.
+std::string ProgramFolder();
 // Full path of tarvel.fmx next to the running test program.
 std::string PluginPath();
+// Creates (or empties) a file; false when it cannot.
+bool MakeFile(const std::string &path);
 // A fresh, empty folder for this test under the test program's folder; removed by TearDown.
 std::string TestScratchFolder();
 
