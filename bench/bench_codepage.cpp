@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <errno.h>
 #include <iconv.h>
+#include <stdio.h>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -153,4 +154,52 @@ BENCHMARK(BM_ConvertWindowsToHost)->DenseRange(0, 2);
 BENCHMARK(BM_Iconv)->ArgsProduct({{0, 1, 2}, {1, 0}});
 BENCHMARK(BM_TextWalk)->ArgsProduct({{0, 1, 2}, {1, 0}})->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+// Prints the runs as usual, then the ratios the conversion is judged by, all from this run:
+// the slowest conversion against memcpy, and the fastest iconv and text walk against the
+// slowest conversion.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.iterations == 0)
+                continue;
+            double seconds = run.real_accumulated_time / (double)run.iterations;
+            std::string name = run.benchmark_name();
+            double *slot = name.rfind("BM_Memcpy", 0) == 0 ? &memcpySeconds_
+                           : name.rfind("BM_Convert", 0) == 0 ? &conversionSeconds_
+                           : name.rfind("BM_Iconv", 0) == 0 ? &iconvSeconds_
+                           : name.rfind("BM_TextWalk", 0) == 0 ? &walkSeconds_ : nullptr;
+            bool wantMax = slot == &conversionSeconds_;
+            if (slot != nullptr && (*slot == 0 || (wantMax ? seconds > *slot : seconds < *slot)))
+                *slot = seconds;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        if (memcpySeconds_ == 0 || conversionSeconds_ == 0)
+            return;
+        printf("\nslowest conversion / memcpy:        %8.1fx (target: at most 16x)\n",
+               conversionSeconds_ / memcpySeconds_);
+        if (iconvSeconds_ != 0)
+            printf("fastest iconv / slowest conversion: %8.1fx (target: at least 5x)\n",
+                   iconvSeconds_ / conversionSeconds_);
+        if (walkSeconds_ != 0)
+            printf("fastest text walk / slowest conversion: %.0fx (target: at least 10000x)\n",
+                   walkSeconds_ / conversionSeconds_);
+    }
+
+private:
+    double memcpySeconds_ = 0, conversionSeconds_ = 0, iconvSeconds_ = 0, walkSeconds_ = 0;
+};
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
