@@ -7,42 +7,7 @@
 #include <string>
 #include "files/extension_filter.h"
 #include "files/scan_path.h"
-#include "plugin/portable.h"
-
-// The rules restated over std::string, without ReadToken's buffer.
-static bool ReferenceMatch(const std::string &name, const std::string &filter)
-{
-    if (name == "." || name == "..")
-        return false;
-    if (filter.empty())
-        return true;
-    size_t start = 0;
-    for (;;) {
-        while (start < filter.size() && filter[start] == ' ')
-            start++;
-        size_t end = filter.find(';', start);
-        if (end == std::string::npos)
-            end = filter.size();
-        std::string token = filter.substr(start, end - start);
-        if (token.size() > kExtensionTokenCapacity - 1)
-            token.resize(kExtensionTokenCapacity - 1);
-        if (token.empty())
-            return false;
-        if (token == "*.*")
-            return true;
-        size_t dot = token.find('.');
-        if (dot == std::string::npos)
-            return false;
-        std::string extension = token.substr(dot);
-        if (name.size() >= extension.size() &&
-            _strnicmp(name.c_str() + name.size() - extension.size(), extension.c_str(),
-                      extension.size()) == 0)
-            return true;
-        if (end >= filter.size())
-            return false;
-        start = end + 1;
-    }
-}
+#include "tests/native/list_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -60,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     filter[filterLength] = '\0';
 
     // A zero byte inside the filter ends it for both.
-    if (MatchesExtensionFilter(name, filter) != ReferenceMatch(name, std::string(filter)))
+    if (MatchesExtensionFilter(name, filter) !=
+        ReferenceMatchesExtensionFilter(name, filter, kExtensionTokenCapacity - 1))
         abort();
 
     size_t capacity = 1 + (size > 0 ? data[0] : 0);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "plugin/handlers.h"
+#include "tests/native/list_reference.h"
 #include "tests/win/support/plugin_fixture.h"
 
 namespace {
@@ -170,33 +171,13 @@ std::string UpToZero(const std::string &parameter)
     return parameter.substr(0, std::min(parameter.find('\0'), (size_t)4095));
 }
 
-// The tokens of a ';'-separated list as the plug-in reads them: blanks before each dropped,
-// each cut to cut characters, up to the end or a ';' that is the list's last character.
-std::vector<std::string> SplitList(const std::string &list, size_t cut)
-{
-    std::vector<std::string> tokens;
-    size_t at = 0;
-    for (;;) {
-        while (at < list.size() && list[at] == ' ')
-            at++;
-        size_t end = list.find(';', at);
-        std::string token = list.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (token.size() > cut)
-            token.resize(cut);
-        tokens.push_back(token);
-        if (end == std::string::npos || end + 1 >= list.size())
-            return tokens;
-        at = end + 1;
-    }
-}
-
 // The file-type list as the dialog must get it: description and pattern pairs up to the
 // first empty token.
 std::string ExpectedFilter(const std::string &stored)
 {
     if (stored.empty())
         return "All Files|*.*|";
-    std::vector<std::string> tokens = SplitList(stored, 249);
+    std::vector<std::string> tokens = ReferenceSplitList(stored, 249);
     std::string filter;
     for (size_t i = 0; i + 1 < tokens.size(); i += 2) {
         if (tokens[i].empty() || tokens[i + 1].empty())
@@ -210,7 +191,7 @@ std::string ExpectedFilter(const std::string &stored)
 // has a pattern)?
 bool FilterAccepted(const std::string &stored)
 {
-    std::vector<std::string> tokens = SplitList(stored, 249);
+    std::vector<std::string> tokens = ReferenceSplitList(stored, 249);
     for (size_t i = 0; i < tokens.size(); i += 2) {
         if (tokens[i].empty())
             return true;
@@ -218,28 +199,6 @@ bool FilterAccepted(const std::string &stored)
             return false;
     }
     return true;
-}
-
-// The extension filter's rule: the first token without a dot, or empty, ends the test;
-// "*.*" passes all; otherwise the name must end with the token's part from its first dot.
-bool MatchesFilter(const std::string &name, const std::string &filter)
-{
-    if (filter.empty())
-        return true;
-    for (const std::string &token : SplitList(filter, 255)) {
-        if (token.empty())
-            return false;
-        if (token == "*.*")
-            return true;
-        size_t dot = token.find('.');
-        if (dot == std::string::npos)
-            return false;
-        std::string extension = token.substr(dot);
-        if (name.size() >= extension.size() &&
-            lstrcmpiA(name.substr(name.size() - extension.size()).c_str(), extension.c_str()) == 0)
-            return true;
-    }
-    return false;
 }
 
 struct TreeFile {
@@ -565,7 +524,7 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
             for (const TreeFile &f : tree_) {
                 bool inside = isRoot ? (useSubfolders || f.topLevel)
                                      : isSub && (f.folder == "\\sub" || (useSubfolders && f.folder == "\\sub\\deeper"));
-                if (!inside || !MatchesFilter(f.name, extensionFilter))
+                if (!inside || !ReferenceMatchesExtensionFilter(f.name, extensionFilter, 255))
                     continue;
                 std::string base = isRoot ? root_ : root_ + "\\sub";
                 std::string below = isRoot ? f.folder : f.folder.substr(4);
