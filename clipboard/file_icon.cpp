@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <string.h>
 #include "../encoding/codepage.h"
+#include "../encoding/wide_text.h"
 #include "../plugin/handlers.h"
 #include "../plugin/host_text.h"
 #include "../plugin/host_window.h"
@@ -90,7 +91,8 @@ HPALETTE BuildBitmapPalette(HBITMAP bitmap)
 
 void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, IconSize size)
 {
-    SHFILEINFOA shellInfo;
+    SHFILEINFOW shellInfo;
+    WCHAR widePath[kTextCapacity];
     ICONINFO parts;
     BITMAP colourDescription;
     HDC colourDc = NULL;
@@ -106,12 +108,12 @@ void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, IconSize s
     ReadTextParameter(parameter, iconPath, kTextCapacity);
     // Before anything can fail, so that a later restore has what the clipboard held.
     TakeClipboardSnapshot();
-    ConvertHostToWindows(iconPath);
+    bool pathRead = HostPathToWide(iconPath, widePath, kTextCapacity);
 
     HRESULT oleInitialized = OleInitialize(NULL);
     HRESULT comInitialized = CoInitialize(NULL);
     UINT flags = SHGFI_ICON | (size == kSmallIcon ? SHGFI_SMALLICON : SHGFI_LARGEICON);
-    if (SHGetFileInfoA(iconPath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
+    if (!pathRead || SHGetFileInfoW(widePath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
         goto done;
 
     // The bitmap is rendered before the clipboard is opened, so that a failure here leaves

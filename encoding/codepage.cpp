@@ -8,17 +8,19 @@
 #include "plugin/portable.h"
 
 const LocaleEntry kLocaleEntries[] = {
-    {"english", ""},
-    {"western", kWesternTableText},
-    {"cyrillic", kCyrillicTableText},
-    {"czech", kCzechTableText},
-    {"", ""},
+    {"english", "", 0},
+    {"western", kWesternTableText, 1252},
+    {"cyrillic", kCyrillicTableText, 1251},
+    {"czech", kCzechTableText, 1250},
+    {"", "", 0},
 };
 
 // The table in force: all zero until init, which makes "western" current.
 static char currentTable[kCodePageTableCapacity];
 // Derived from currentTable whenever it changes; consulted only while it is not empty.
 static CodePageMaps currentMaps;
+// The Windows code page of the selected locale; 0 for the system's ANSI code page.
+static unsigned currentCodePage;
 
 enum { kFieldSeparator = '|' };
 
@@ -130,6 +132,7 @@ void SetCurrentCodePageTable(const char *tableText)
         memcpy(currentTable, tableText, length);
     }
     BuildCodePageMaps(currentTable, sizeof currentTable, &currentMaps);
+    currentCodePage = 0;
 }
 
 bool SelectLocale(const char *name)
@@ -140,6 +143,8 @@ bool SelectLocale(const char *name)
     for (const LocaleEntry *entry = kLocaleEntries; entry->name[0] != '\0'; entry++) {
         if (_stricmp(name, entry->name) == 0) {
             SetCurrentCodePageTable(entry->table);
+            if (currentTable[0] != '\0')
+                currentCodePage = entry->codePage;
             return true;
         }
     }
@@ -148,12 +153,22 @@ bool SelectLocale(const char *name)
 
 void SelectDefaultCodePageTable(void)
 {
-    SetCurrentCodePageTable(kWesternTableText);
+    SelectLocale("western");
 }
 
 const char *CurrentCodePageTable(void)
 {
     return currentTable;
+}
+
+unsigned CurrentWindowsCodePage(void)
+{
+    return currentCodePage;
+}
+
+const CodePageMaps *CurrentCodePageMaps(void)
+{
+    return currentTable[0] != '\0' ? &currentMaps : NULL;
 }
 
 // Replaces each byte of text, up to its terminator, by its entry in map.

@@ -19,10 +19,13 @@ enum {
     kEndOfCodePageTable = -1000     // value of a field past the end of the table text
 };
 
-// One built-in locale: its name (compared without regard to case) and its table text.
+// One built-in locale: its name (compared without regard to case), its table text, and the
+// Windows code page whose codes the table converts to (0 for the empty table: texts then stay
+// in the system's ANSI code page).
 struct LocaleEntry {
     const char *name;
     const char *table;
+    unsigned codePage;
 };
 
 // "english" (the empty table), "western", "cyrillic", "czech", then an entry whose name is
@@ -48,16 +51,25 @@ struct CodePageMaps {
 void BuildCodePageMaps(const char *tableText, size_t capacity, CodePageMaps *maps);
 
 // Makes tableText (zero-terminated; cut at kCodePageTableCapacity - 1 characters) the
-// current table and rebuilds the current maps from it. NULL or "" means no conversion.
+// current table and rebuilds the current maps from it. NULL or "" means no conversion. The
+// current Windows code page becomes 0.
 void SetCurrentCodePageTable(const char *tableText);
 
 // Empties the current table, then makes current the table of the first entry of
 // kLocaleEntries whose name equals name without regard to case (letters A to Z only; nothing
-// trimmed). Returns false, leaving no conversion in force, when no name matches or name is NULL.
+// trimmed), with its Windows code page. Returns false, leaving no conversion in force, when no name matches or name is NULL.
 bool SelectLocale(const char *name);
 
 // The current table text (zero-terminated; empty when no conversion is in force).
 const char *CurrentCodePageTable(void);
+
+// The Windows code page of the locale selected last: 1252, 1251 or 1250 for "western",
+// "cyrillic" and "czech"; 0, the system's ANSI code page, when no table is in force (and
+// after SetCurrentCodePageTable, which selects a table by its text alone).
+unsigned CurrentWindowsCodePage(void);
+
+// The maps of the current table, or NULL when no conversion is in force.
+const CodePageMaps *CurrentCodePageMaps(void);
 
 // Convert a zero-terminated text in place with the current table, up to its terminator; the
 // length never changes and bytes below 0x80 are never touched. With the empty table, or a

@@ -1,15 +1,18 @@
 // The open-file dialog: the file-type list and the starting folder that a script stores,
 // the dialog that lets the user pick one existing file, and the file name of a path.
 //
-// The stored options and the dialog's title are used exactly as the host passed them; only
-// the chosen path is converted, from Windows codes to host codes, on its way back.
+// The stored options and the dialog's title are used exactly as the host passed them, read in
+// the system's ANSI code page; only the chosen path is converted, to the locale's Windows
+// codes (with the short name of any name those cannot hold) and on to host codes.
 #include <windows.h>
 #include <commdlg.h>
 #include <stddef.h>
 #include <string.h>
 
 #include "encoding/codepage.h"
+#include "encoding/wide_text.h"
 #include "files/dialog_filter.h"
+#include "files/exact_path.h"
 #include "files/file_name.h"
 #include "files/path_exists.h"
 #include "plugin/handlers.h"
@@ -27,8 +30,8 @@ static const char kDefaultFileDialogTitle[] = "Choose a File";
 // The record in the size the first explorer-style dialogs knew, without pvReserved,
 // dwReserved and FlagsEx: every system since then accepts it.
 enum { kOpenFileRecordSize = 76 };
-static_assert(offsetof(OPENFILENAMEA, pvReserved) == kOpenFileRecordSize,
-              "OPENFILENAMEA up to lpTemplateName");
+static_assert(offsetof(OPENFILENAMEW, pvReserved) == kOpenFileRecordSize,
+              "OPENFILENAMEW up to lpTemplateName");
 
 void ResetFileChooserOptions(void)
 {
@@ -50,18 +53,34 @@ void TarvSetDialogFilter(HostHandle parameter, HostHandle result)
     WriteStatusResult(result, status);
 }
 
-// Tarv-SetInitialFolder: stores the name first, then tests that it exists (a file's name is
-// accepted as well as a folder's). An empty parameter clears it (000); a name that does not
-// exist clears it and answers -001; otherwise 000. The folder is not tested again later.
+// Tarv-SetInitialFolder: stores the name first, then tests that it leads to a file or folder
+// on a disk (a file's name is accepted as well as a folder's). An empty parameter clears it
+// (000); a name that does not exist, or names a device (NUL, COM1, ...), clears it and answers
+// -001; otherwise 000. The folder is not tested again later.
 void TarvSetInitialFolder(HostHandle parameter, HostHandle result)
 {
+    WCHAR folder[kTextCapacity];
     int32_t status = kStatusOk;
     int32_t size = ReadTextParameter(parameter, initialFolder, sizeof initialFolder);
-    if (size != 0 && !PathExists(initialFolder)) {
+    if (size != 0 && !(WindowsCodesToWide(initialFolder, 0, folder, kTextCapacity) &&
+                       PathExists(folder))) {
         memset(initialFolder, 0, sizeof initialFolder);
         status = kStatusIncorrectOption;
     }
     WriteStatusResult(result, status);
+}
+
+// Bytes of a double-zero list in a buffer of capacity bytes, up to and including the zero that
+// closes it; the whole buffer when it is not closed inside it.
+static size_t DoubleZeroListSize(const char *list, size_t capacity)
+{
+    size_t size = 0;
+    while (size < capacity && list[size] != '\0') {
+        while (size < capacity && list[size] != '\0')
+            size++;
+        size++;  // the string's own zero
+    }
+    return size < capacity ? size + 1 : capacity;
 }
 
 // Tarv-GetFilePath: shows the open-file dialog (parameter: its title, "Choose a File" when
@@ -71,32 +90,43 @@ void TarvSetInitialFolder(HostHandle parameter, HostHandle result)
 void TarvGetFilePath(HostHandle parameter, HostHandle result)
 {
     char title[kTextCapacity];
-    char file[kTextCapacity];
     char filter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1)];
-    OPENFILENAMEA dialog;
+    // The dialog's own copies: what a script stores while it is open counts from the next one.
+    WCHAR wideTitle[kTextCapacity];
+    WCHAR wideFilter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1)];
+    WCHAR wideFolder[kTextCapacity];
+    WCHAR file[kTextCapacity];
+    char path[kTextCapacity];
+    OPENFILENAMEW dialog;
     memset(file, 0, sizeof file);
     memset(&dialog, 0, sizeof dialog);
 
     if (ReadTextParameter(parameter, title, sizeof title) == 0)
         memcpy(title, kDefaultFileDialogTitle, sizeof kDefaultFileDialogTitle);
     BuildDialogFilter(dialogFilter, filter, sizeof filter);
+    // Each fits: one unit per byte at most, in every ANSI code page.
+    WindowsCodesToWide(title, 0, wideTitle, kTextCapacity);
+    AnsiBytesToWide(filter, DoubleZeroListSize(filter, sizeof filter), wideFilter,
+                    sizeof wideFilter / sizeof wideFilter[0]);
+    WindowsCodesToWide(initialFolder, 0, wideFolder, kTextCapacity);
 
     dialog.lStructSize = kOpenFileRecordSize;
     dialog.hwndOwner = FindHostWindow();
-    dialog.lpstrFilter = filter;
+    dialog.lpstrFilter = wideFilter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
-    dialog.lpstrInitialDir = initialFolder;
-    dialog.lpstrTitle = title;
+    dialog.nMaxFile = kTextCapacity;
+    dialog.lpstrInitialDir = wideFolder;
+    dialog.lpstrTitle = wideTitle;
     dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameA(&dialog)) {
-        // Cancelled or failed. Some failures leave binary data in the file buffer, which must
-        // not come back as a path.
-        memset(file, 0, sizeof file);
-    }
-    ConvertWindowsToHost(file);
-    WriteTextResult(result, file);
+    // Cancelled or failed: some failures leave binary data in the file buffer, which must not
+    // come back as a path. A path too long for the host's text gives the empty text as well.
+    if (!GetOpenFileNameW(&dialog) ||
+        !WidePathToExactCodes(file, CurrentWindowsCodePage(), CurrentCodePageMaps(), path,
+                              sizeof path))
+        memset(path, 0, sizeof path);
+    ConvertWindowsToHost(path);
+    WriteTextResult(result, path);
 }
 
 // Tarv-GetFileName: writes the part of the parameter after its last backslash (see

@@ -1,19 +1,22 @@
 // Tarv-ChooseFolder: the shell's folder browser, with a callback that lets OK confirm only
-// items that have a file-system path. Neither the title nor the chosen path is converted:
-// the path goes back in Windows codes, as the shell gives it.
+// items that have a file-system path. Neither the title nor the chosen path goes through the
+// code-page table: both are in the system's ANSI code page, and a folder whose name that code
+// page cannot hold comes back by its short name.
 #include <windows.h>
 #include <objbase.h>
 #include <ole2.h>
 #include <shlobj.h>
 #include <string.h>
 
+#include "encoding/wide_text.h"
+#include "files/exact_path.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/host_window.h"
 
 // The file-system path of the browser's current selection; empty for a virtual item.
 // Written and read only inside BrowseCallback.
-static char browseSelection[MAX_PATH];
+static WCHAR browseSelection[MAX_PATH];
 
 static const char kDefaultBrowserTitle[] = "Select folder";
 
@@ -27,9 +30,9 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM messagePar
     if (message != BFFM_SELCHANGED)
         return 0;
     memset(browseSelection, 0, sizeof browseSelection);
-    if (!SHGetPathFromIDListA((LPCITEMIDLIST)messageParameter, browseSelection))
+    if (!SHGetPathFromIDListW((LPCITEMIDLIST)messageParameter, browseSelection))
         memset(browseSelection, 0, sizeof browseSelection);  // no path, whatever it left there
-    SendMessageA(browser, BFFM_ENABLEOK, 0, browseSelection[0] != '\0' ? 1 : 0);
+    SendMessageA(browser, BFFM_ENABLEOK, 0, browseSelection[0] != 0 ? 1 : 0);
     return 0;
 }
 
@@ -42,29 +45,36 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM messagePar
 void TarvChooseFolder(HostHandle parameter, HostHandle result)
 {
     char title[kTextCapacity];
+    WCHAR wideTitle[kTextCapacity];
+    WCHAR widePath[MAX_PATH];
     char path[kTextCapacity];
-    char displayName[MAX_PATH];
-    BROWSEINFOA browser;
+    WCHAR displayName[MAX_PATH];
+    BROWSEINFOW browser;
 
     if (ReadTextParameter(parameter, title, sizeof title) == 0)
         memcpy(title, kDefaultBrowserTitle, sizeof kDefaultBrowserTitle);
+    WindowsCodesToWide(title, 0, wideTitle, kTextCapacity);  // one unit per byte at most
+    memset(widePath, 0, sizeof widePath);
     memset(path, 0, sizeof path);
     memset(displayName, 0, sizeof displayName);
     memset(&browser, 0, sizeof browser);
     browser.hwndOwner = FindHostWindow();
     browser.pidlRoot = NULL;
     browser.pszDisplayName = displayName;
-    browser.lpszTitle = title;
+    browser.lpszTitle = wideTitle;
     browser.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
     browser.lpfn = BrowseCallback;
     browser.lParam = 0;
 
     HRESULT oleInitialized = OleInitialize(NULL);
     HRESULT comInitialized = CoInitialize(NULL);
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&browser);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&browser);
     bool confirmed = chosen != NULL;
-    if (confirmed && !SHGetPathFromIDListA(chosen, path))
-        memset(path, 0, sizeof path);  // a virtual item after all: no path to give
+    // A virtual item after all, or (beyond any folder the browser can show) a path too long
+    // for the host's text: the empty text.
+    if (confirmed && !(SHGetPathFromIDListW(chosen, widePath) &&
+                       WidePathToExactCodes(widePath, 0, NULL, path, sizeof path)))
+        memset(path, 0, sizeof path);
 
     if (chosen != NULL)
         CoTaskMemFree(chosen);

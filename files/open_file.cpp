@@ -4,12 +4,13 @@
 #include <shellapi.h>
 
 #include "encoding/codepage.h"
+#include "encoding/wide_text.h"
 #include "files/path_exists.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/status.h"
 
-// The status for what ShellExecuteA returned, taken as a signed 32-bit number: above 32 is
+// The status for what ShellExecuteW returned, taken as a signed 32-bit number: above 32 is
 // success; "file not found" and "path not found" (the document's or what its association
 // names) are -004; every other value is a launch failure, -005.
 static int32_t StatusOfShellExecute(int32_t returned)
@@ -22,16 +23,17 @@ static int32_t StatusOfShellExecute(int32_t returned)
 }
 
 // Parameter: the path in host codes. Answers -004 for an empty parameter or a name that does
-// not exist (the shell is not called then), otherwise the status of the shell's answer. No
-// owner window is passed, and the started application is not waited for.
+// not lead to a file or folder on a disk (the shell is not called then), otherwise the status
+// of the shell's answer. No owner window is passed, and the started application is not
+// waited for.
 void TarvOpenFile(HostHandle parameter, HostHandle result)
 {
     char path[kTextCapacity];
+    WCHAR widePath[kTextCapacity];
     int32_t status = kStatusFileNotFound;
     if (ReadTextParameter(parameter, path, sizeof path) > 0) {
-        ConvertHostToWindows(path);
-        if (PathExists(path)) {
-            HINSTANCE launched = ShellExecuteA(NULL, "open", path, NULL, NULL, SW_SHOW);
+        if (HostPathToWide(path, widePath, kTextCapacity) && PathExists(widePath)) {
+            HINSTANCE launched = ShellExecuteW(NULL, L"open", widePath, NULL, NULL, SW_SHOW);
             status = StatusOfShellExecute((int32_t)(INT_PTR)launched);
         }
     }

@@ -1,9 +1,13 @@
-// PathExists: does a file or folder of this name exist?
+// PathExists: does a file or folder of this name exist on a disk?
 #include <windows.h>
 
+#include "device_name.h"
 #include "path_exists.h"
 
-bool PathExists(const char *path)
+bool PathExists(const WCHAR *path)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    // Windows answers for a device as for a file (attributes 0x20): the name decides first.
+    if (path == NULL || path[0] == 0 || IsDeviceName(path))
+        return false;
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }

@@ -5,9 +5,11 @@ list(APPEND TARVEL_PURE_SOURCES
     files/scan_path.cpp)
 list(APPEND TARVEL_PURE_SOURCES
     files/file_name.cpp
-    files/dialog_filter.cpp)
+    files/dialog_filter.cpp
+    files/device_name.cpp)
 list(APPEND TARVEL_WINDOWS_SOURCES
     files/path_exists.cpp
+    files/exact_path.cpp
     files/file_chooser.cpp
     files/open_file.cpp
     files/folder_chooser.cpp)

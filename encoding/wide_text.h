@@ -1,0 +1,41 @@
+// The plug-in's texts and the wide (UTF-16) Windows functions: every path and name goes to
+// Windows and comes back through these, so that no best-fit look-alike ever stands for a
+// character that the code page lacks.
+//
+// Paths from the host are converted with the current table to Windows codes and read in the
+// locale's own code page (1252, 1251, 1250), or in the system's ANSI code page when no table
+// is in force. Texts passed on unconverted (dialog titles, the dialog filter, the initial
+// folder) are read in the system's ANSI code page, as the ANSI functions read them.
+#ifndef TARVEL_WIDE_TEXT_H
+#define TARVEL_WIDE_TEXT_H
+
+#include <windows.h>
+#include <stddef.h>
+
+#include "codepage.h"
+#include "utf16_text.h"
+
+// Converts path (zero-terminated, host codes) in place to Windows codes with the current
+// table, then reads it into out as UTF-16 in the current locale's code page (capacity in
+// units, terminator included). Returns false, out empty, when it needs more than capacity - 1
+// units.
+bool HostPathToWide(char *path, WCHAR *out, size_t capacity);
+
+// Reads text (zero-terminated) in Windows code page codePage (1250, 1251, 1252; 0 for the
+// system's ANSI code page) into out as UTF-16. Returns false, out empty, when it needs more
+// than capacity - 1 units.
+bool WindowsCodesToWide(const char *text, unsigned codePage, WCHAR *out, size_t capacity);
+
+// Reads count bytes in the system's ANSI code page, zero bytes included, into the same number
+// of places in out and more for multi-byte characters, and terminates them. For double-zero
+// lists. Returns false, out empty, when they need more than capacity - 1 units.
+bool AnsiBytesToWide(const char *bytes, size_t count, WCHAR *out, size_t capacity);
+
+// Writes a name (length units, need not be terminated) in code page codePage (0: the
+// system's ANSI code page) into out (capacity bytes, terminator included); see
+// Utf16ToSingleByte for when a character fits and what stands for one that does not.
+// hostMaps: the table the result will be converted with before it goes to the host, or NULL.
+NameFit WideNameToWindowsCodes(unsigned codePage, const CodePageMaps *hostMaps, const WCHAR *name,
+                               size_t length, char *out, size_t capacity, size_t *written);
+
+#endif

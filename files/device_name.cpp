@@ -1,0 +1,79 @@
+// IsDeviceName: the reserved device names and the device namespace, recognised by name alone
+// so that nothing ever opens them.
+#include "device_name.h"
+
+#include <stddef.h>
+
+static bool IsSeparator(Utf16Unit unit) { return unit == '\\' || unit == '/'; }
+
+static Utf16Unit AsciiUpper(Utf16Unit unit)
+{
+    return (unit >= 'a' && unit <= 'z') ? (Utf16Unit)(unit - 'a' + 'A') : unit;
+}
+
+// True when the units [name, name + length) equal word (ASCII capitals) without regard to case.
+static bool EqualsWord(const Utf16Unit *name, size_t length, const char *word)
+{
+    size_t i = 0;
+    for (; i < length && word[i] != '\0'; i++) {
+        if (AsciiUpper(name[i]) != (Utf16Unit)word[i])
+            return false;
+    }
+    return i == length && word[i] == '\0';
+}
+
+static bool IsPortDigit(Utf16Unit unit)
+{
+    return (unit >= '1' && unit <= '9') || unit == 0x00B9 || unit == 0x00B2 || unit == 0x00B3;
+}
+
+// True when the base of a name (the part before any '.' or ':', trailing blanks cut) is a
+// reserved device name.
+static bool IsReservedBase(const Utf16Unit *name, size_t length)
+{
+    size_t base = 0;
+    while (base < length && name[base] != '.' && name[base] != ':')
+        base++;
+    while (base > 0 && name[base - 1] == ' ')
+        base--;
+    static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (size_t i = 0; i < sizeof kDevices / sizeof kDevices[0]; i++) {
+        if (EqualsWord(name, base, kDevices[i]))
+            return true;
+    }
+    return base == 4 && (EqualsWord(name, 3, "COM") || EqualsWord(name, 3, "LPT")) &&
+           IsPortDigit(name[3]);
+}
+
+// True for "\\.\" and "\\?\" (either slash) not followed by a drive or "UNC\".
+static bool IsInDeviceNamespace(const Utf16Unit *path)
+{
+    if (!IsSeparator(path[0]) || !IsSeparator(path[1]) || (path[2] != '.' && path[2] != '?') ||
+        !IsSeparator(path[3]))
+        return false;
+    const Utf16Unit *rest = path + 4;
+    Utf16Unit drive = AsciiUpper(rest[0]);
+    if (drive >= 'A' && drive <= 'Z' && rest[1] == ':' && (IsSeparator(rest[2]) || rest[2] == 0))
+        return false;
+    return !(EqualsWord(rest, 3, "UNC") && IsSeparator(rest[3]));
+}
+
+bool IsDeviceName(const Utf16Unit *path)
+{
+    if (path == NULL || path[0] == 0)
+        return false;
+    if (IsInDeviceNamespace(path))
+        return true;
+    size_t end = 0;
+    while (path[end] != 0)
+        end++;
+    while (end > 0 && IsSeparator(path[end - 1]))
+        end--;
+    size_t start = end;
+    while (start > 0 && !IsSeparator(path[start - 1]))
+        start--;
+    // A drive in front of the name: "C:NUL".
+    if (start == 0 && end >= 2 && path[1] == ':')
+        start = 2;
+    return IsReservedBase(path + start, end - start);
+}
