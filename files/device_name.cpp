@@ -53,7 +53,7 @@ static bool IsInDeviceNamespace(const Utf16Unit *path)
         return false;
     const Utf16Unit *rest = path + 4;
     Utf16Unit drive = AsciiUpper(rest[0]);
-    if (drive >= 'A' && drive <= 'Z' && rest[1] == ':' && (IsSeparator(rest[2]) || rest[2] == 0))
+    if (drive >= 'A' && drive <= 'Z' && rest[1] == ':' && IsSeparator(rest[2]))
         return false;
     return !(EqualsWord(rest, 3, "UNC") && IsSeparator(rest[3]));
 }

@@ -10,7 +10,7 @@
 //     case of ASCII letters, with blanks after it, an extension or a ':' and whatever follows;
 //     a folder or drive may stand in front ("C:\x\AUX.txt", "C:NUL");
 //   - or it is in the device namespace: "\\.\" or "\\?\" (either slash) followed by anything
-//     but a drive ("C:\") or "UNC\".
+//     but a drive's folder ("C:\...") or "UNC\"; "\\.\C:" alone is the volume itself.
 // Windows opens these as devices wherever they stand, so no dialog, shell call or existence
 // test may take them for files.
 bool IsDeviceName(const Utf16Unit *path);
