@@ -24,3 +24,6 @@ add_executable(open_recorder tests/win/open_recorder.cpp)
 target_compile_options(open_recorder PRIVATE ${TARVEL_WARNINGS})
 target_link_options(open_recorder PRIVATE -static -static-libgcc -static-libstdc++)
 add_dependencies(files_win_test open_recorder)
+# Paths that name the very file over names the code page cannot hold; device names.
+tarvel_add_win_test(exact_path_win_test tests/win/exact_path_test.cpp
+    encoding/utf16_text.cpp encoding/windows_codepages.cpp)

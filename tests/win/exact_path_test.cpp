@@ -1,0 +1,405 @@
+// Paths that name the very file they were found or chosen as: the folder scan, the open-file
+// dialog and the folder browser over names that the code page cannot hold, sent back to
+// Tarv-OpenFile, on a system whose ANSI code page is 1252; Czech and Russian names under their
+// own locales on that system; and device names refused as the dialog's starting folder.
+//
+// Every path goes back through Tarv-OpenFile with ShellExecuteW faked: the test opens the very
+// path the plug-in hands to the shell and compares file identities (volume and file index),
+// so a look-alike, a path that leaves the folder, or a name of no file all show.
+#include <windows.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "encoding/utf16_text.h"
+#include "plugin/handlers.h"
+#include "tests/win/support/dialog_driver.h"
+#include "tests/win/support/plugin_fixture.h"
+
+namespace {
+
+const char kOk[] = "000 (OK)";
+const char kIncorrectOption[] = "-001 (Incorrect option)";
+const char kFileNotFound[] = "-004 (File not found)";
+const unsigned kMacRoman = 10000, kMacCyrillic = 10007, kMacCentralEuropean = 10029;
+
+std::wstring Wide(const std::string &text, UINT codePage = CP_ACP)
+{
+    int length = MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), NULL, 0);
+    std::wstring wide((size_t)length, L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), &wide[0], length);
+    return wide;
+}
+
+std::string Utf8(const std::wstring &wide)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), NULL, 0, NULL, NULL);
+    std::string utf8((size_t)length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &utf8[0], length, NULL, NULL);
+    return utf8;
+}
+
+// Volume serial number and file index: the file itself, whatever name leads to it.
+typedef std::vector<DWORD> FileId;
+
+FileId IdentityOf(const std::wstring &path)
+{
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return FileId();
+    BY_HANDLE_FILE_INFORMATION information;
+    FileId id;
+    if (GetFileInformationByHandle(file, &information))
+        id = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+    CloseHandle(file);
+    return id;
+}
+
+bool MakeFileW(const std::wstring &path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        ADD_FAILURE() << "cannot create " << Utf8(path) << ", error " << GetLastError();
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+bool MakeFolderW(const std::wstring &path)
+{
+    if (CreateDirectoryW(path.c_str(), NULL))
+        return true;
+    ADD_FAILURE() << "cannot create " << Utf8(path) << ", error " << GetLastError();
+    return false;
+}
+
+// What the plug-in handed to the shell, in order; the shell itself is never reached.
+std::vector<std::wstring> shellPaths;
+
+HINSTANCE WINAPI RecordShellExecuteW(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT)
+{
+    shellPaths.push_back(file != NULL ? file : L"<NULL>");
+    return (HINSTANCE)42;
+}
+
+// The search without short names, as on a volume that keeps none.
+HANDLE(WINAPI *realFindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
+HANDLE WINAPI FindFirstWithoutShortNames(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
+{
+    HANDLE search = realFindFirstFileW(pattern, entry);
+    if (search != INVALID_HANDLE_VALUE)
+        entry->cAlternateFileName[0] = 0;
+    return search;
+}
+BOOL WINAPI FindNextWithoutShortNames(HANDLE search, LPWIN32_FIND_DATAW entry)
+{
+    BOOL found = realFindNextFileW(search, entry);
+    if (found)
+        entry->cAlternateFileName[0] = 0;
+    return found;
+}
+DWORD WINAPI NoShortPathName(LPCWSTR longPath, LPWSTR shortPath, DWORD capacity)
+{
+    DWORD length = lstrlenW(longPath);
+    if (length >= capacity)
+        return length + 1;
+    lstrcpyW(shortPath, longPath);
+    return length;
+}
+
+// The names of the hostile tree: characters that 1252 lacks, where the ANSI functions gave a
+// look-alike of another name ("Lódz.txt", "evil.txt", "x\..\..\evil.txt") or a name of no
+// file ("??????.txt").
+const wchar_t *const kHostileNames[] = {
+    L"\x0141\x00f3" L"d\x017a.txt",              // Łódź.txt
+    L"\xff45\xff56\xff49\xff4c.txt",             // ｅｖｉｌ.txt, full-width letters
+    L"x\xff3c..\xff3c..\xff3c" L"evil.txt",     // x＼..＼..＼evil.txt, full-width reverse solidus
+    L"\x041c\x043e\x0441\x043a\x0432\x0430.txt", // Москва.txt
+    L"\x6771\x4eac.txt",                         // 東京.txt
+    L"P\x0159\x00edli\x0161.txt",                // Příliš.txt
+};
+// The look-alikes' own files: the plug-in must never lead to them in place of the above.
+const wchar_t *const kDecoyNames[] = {L"L\x00f3" L"dz.txt", L"evil.txt"};
+const wchar_t kCyrillicFolder[] = L"\x041f\x0430\x043f\x043a\x0430";  // Папка
+const wchar_t kCyrillicFile[] = L"\x0444\x0430\x0439\x043b.txt";       // файл.txt
+
+class ExactPathTest : public PluginTest {
+protected:
+    void SetUp() override
+    {
+        PluginTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(1252u, GetACP()) << "these tests expect a system whose ANSI code page is 1252";
+        shellPaths.clear();
+        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteW", (void *)RecordShellExecuteW));
+    }
+
+    // A tree under the scratch folder: outer\inner\tree holds the hostile names, the decoys
+    // and the Cyrillic folder with a file; outer\inner\evil.txt is where "x\..\..\evil.txt"
+    // leads from tree. Fills files with every file that the scan of tree must reach.
+    std::wstring MakeHostileTree(std::map<FileId, std::wstring> *files)
+    {
+        std::wstring outer = Wide(TestScratchFolder()) + L"\\outer";
+        std::wstring tree = outer + L"\\inner\\tree";
+        if (!MakeFolderW(outer) || !MakeFolderW(outer + L"\\inner") || !MakeFolderW(tree) ||
+            !MakeFileW(outer + L"\\inner\\evil.txt") || !MakeFolderW(tree + L"\\" + kCyrillicFolder))
+            return std::wstring();
+        std::vector<std::wstring> names(std::begin(kHostileNames), std::end(kHostileNames));
+        names.insert(names.end(), std::begin(kDecoyNames), std::end(kDecoyNames));
+        names.push_back(std::wstring(kCyrillicFolder) + L"\\" + kCyrillicFile);
+        for (const std::wstring &name : names) {
+            if (!MakeFileW(tree + L"\\" + name))
+                return std::wstring();
+            (*files)[IdentityOf(tree + L"\\" + name)] = name;
+        }
+        return tree;
+    }
+
+    // Scans folder (a host text) and returns every path the iteration gives.
+    std::vector<std::string> Scan(const std::string &folder)
+    {
+        EXPECT_EQ(kOk, CallText(kTarvSetFolder, folder));
+        std::vector<std::string> paths;
+        for (int i = 0; i < 100; i++) {
+            fmhost::CallResult next = Call(kTarvGetNextFilePath);
+            if (!next.touched)
+                break;
+            paths.push_back(next.text);
+        }
+        return paths;
+    }
+
+    // Sends path (host codes) to Tarv-OpenFile. Returns the identity of what the plug-in
+    // handed to the shell, or an empty identity when it answered -004 without the shell.
+    FileId Open(const std::string &path)
+    {
+        shellPaths.clear();
+        std::string answer = CallText(kTarvOpenFile, path);
+        if (shellPaths.empty()) {
+            EXPECT_EQ(kFileNotFound, answer) << path;
+            return FileId();
+        }
+        EXPECT_EQ(kOk, answer) << path;
+        EXPECT_EQ(1u, shellPaths.size());
+        FileId id = IdentityOf(shellPaths.back());
+        EXPECT_FALSE(id.empty()) << "the shell was handed " << Utf8(shellPaths.back())
+                                 << ", which names no file";
+        return id;
+    }
+};
+
+// The real dialogs, driven from the test.
+class ExactPathDialogTest : public ExactPathTest {
+protected:
+    void SetUp() override
+    {
+        ExactPathTest::SetUp();
+        fmhost::SetAutoCloseModals(false);
+    }
+};
+
+}  // namespace
+
+// The plug-in's own tables for the locales' code pages read every byte as Windows does.
+TEST(CodePageTablesTest, ReadEveryByteAsWindowsDoes)
+{
+    for (unsigned codePage : {1250u, 1251u, 1252u}) {
+        const uint16_t *upperHalf = WindowsCodePageUpperHalf(codePage);
+        ASSERT_TRUE(upperHalf != NULL);
+        for (int code = 0x80; code < 0x100; code++) {
+            char byte = (char)code;
+            WCHAR unit = 0;
+            ASSERT_EQ(1, MultiByteToWideChar(codePage, 0, &byte, 1, &unit, 1));
+            EXPECT_EQ(unit, upperHalf[code - 0x80]) << "code page " << codePage << ", code " << code;
+        }
+    }
+}
+
+// Under "western": every file of the hostile tree is reached exactly once, through the path
+// the scan gave for it; no path leads to a look-alike's file or out of the folder.
+TEST_F(ExactPathTest, WesternScanGivesPathsToTheVeryFilesFound)
+{
+    std::map<FileId, std::wstring> files;
+    std::wstring tree = MakeHostileTree(&files);
+    ASSERT_FALSE(tree.empty());
+    ASSERT_EQ(9u, files.size());
+    std::string treeText = fmhost::Utf8ToHost(Utf8(tree), kMacRoman);
+
+    std::vector<std::string> paths = Scan(treeText);
+    std::map<FileId, int> reached;
+    for (const std::string &path : paths) {
+        SCOPED_TRACE(fmhost::HostToUtf8(path, kMacRoman));
+        EXPECT_EQ(treeText + "\\", path.substr(0, treeText.size() + 1));
+        FileId id = Open(path);
+        EXPECT_TRUE(files.count(id)) << "leads to a file that is not in the tree";
+        reached[id]++;
+    }
+    for (const auto &file : files) {
+        SCOPED_TRACE(Utf8(file.second));
+        EXPECT_EQ(1, reached[file.first]) << "reached this many times";
+    }
+    EXPECT_EQ(files.size(), paths.size());
+}
+
+// Where the volume keeps no short name, each character that does not fit comes back as '?':
+// such a path names no file, and Tarv-OpenFile answers -004 without calling the shell.
+TEST_F(ExactPathTest, WithoutShortNamesUnfitCharactersBecomeQuestionMarks)
+{
+    std::map<FileId, std::wstring> files;
+    std::wstring tree = MakeHostileTree(&files);
+    ASSERT_FALSE(tree.empty());
+    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
+        "kernel32.dll", "FindFirstFileW", (void *)FindFirstWithoutShortNames);
+    realFindNextFileW = (decltype(realFindNextFileW))fmhost::HookImport(
+        "kernel32.dll", "FindNextFileW", (void *)FindNextWithoutShortNames);
+    ASSERT_TRUE(realFindFirstFileW != NULL && realFindNextFileW != NULL);
+
+    std::string treeText = fmhost::Utf8ToHost(Utf8(tree), kMacRoman);
+    std::vector<std::string> expected = {
+        "?\x97" "d?.txt", "????.txt", "x?..?..?evil.txt", "??????.txt", "??.txt", "P?\x92li\xba.txt",
+        "?????\\????.txt",
+    };
+    std::vector<std::string> paths = Scan(treeText);
+    for (const std::string &name : expected) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(1, std::count(paths.begin(), paths.end(), treeText + "\\" + name));
+        EXPECT_TRUE(Open(treeText + "\\" + name).empty());
+    }
+    // The names that fit still reach their files.
+    for (const wchar_t *decoy : kDecoyNames) {
+        std::string path = treeText + "\\" + fmhost::Utf8ToHost(Utf8(decoy), kMacRoman);
+        EXPECT_EQ(1, std::count(paths.begin(), paths.end(), path));
+        EXPECT_EQ(IdentityOf(tree + L"\\" + decoy), Open(path));
+    }
+    EXPECT_EQ(9u, paths.size());
+}
+
+// Under "czech" and "cyrillic", on this 1252 system, names of their code pages come back
+// exactly, in the host's codes of each; and lead back to their files.
+TEST_F(ExactPathTest, CzechAndCyrillicNamesComeBackExactly)
+{
+    const std::wstring czech = L"P\x0159\x00edli\x0161 \x017elu\x0165ou\x010dk\x00fd k\x016f\x0148.txt";
+    const std::wstring russian = L"\x041c\x043e\x0441\x043a\x0432\x0430.txt";
+    std::wstring folder = Wide(TestScratchFolder());
+    ASSERT_TRUE(MakeFileW(folder + L"\\" + czech));
+    ASSERT_TRUE(MakeFileW(folder + L"\\" + russian));
+    std::string folderText = TestScratchFolder();  // ASCII: the same in every host code
+
+    static const struct {
+        const char *locale;
+        unsigned hostCodePage;
+        const std::wstring *exact;  // comes back exactly
+        const std::wstring *other;  // does not fit: comes back by its short name
+    } cases[] = {
+        {"czech", kMacCentralEuropean, &czech, &russian},
+        {"cyrillic", kMacCyrillic, &russian, &czech},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.locale);
+        ASSERT_EQ(kOk, CallText(kTarvSetLocale, c.locale));
+        std::vector<std::string> paths = Scan(folderText);
+        std::string exact = folderText + "\\" + fmhost::Utf8ToHost(Utf8(*c.exact), c.hostCodePage);
+        EXPECT_EQ(1, std::count(paths.begin(), paths.end(), exact));
+        EXPECT_EQ(IdentityOf(folder + L"\\" + *c.exact), Open(exact));
+        for (const std::string &path : paths) {
+            if (path != exact) {
+                EXPECT_EQ(IdentityOf(folder + L"\\" + *c.other), Open(path)) << path;
+            }
+        }
+        EXPECT_EQ(2u, paths.size());
+    }
+}
+
+// The real open-file dialog, picking ｅｖｉｌ.txt beside evil.txt: the path that comes back
+// leads to ｅｖｉｌ.txt. Without short names it holds '?' and leads nowhere.
+TEST_F(ExactPathDialogTest, FileDialogGivesTheChosenFileNotALookAlike)
+{
+    std::wstring folder = Wide(TestScratchFolder());
+    const std::wstring chosen = folder + L"\\\xff45\xff56\xff49\xff4c.txt";
+    ASSERT_TRUE(MakeFileW(chosen));
+    ASSERT_TRUE(MakeFileW(folder + L"\\evil.txt"));
+    ASSERT_EQ(kOk, CallText(kTarvSetInitialFolder, TestScratchFolder()));
+
+    for (bool shortNames : {true, false}) {
+        SCOPED_TRACE(shortNames ? "with short names" : "without short names");
+        if (!shortNames) {
+            ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetShortPathNameW", (void *)NoShortPathName));
+        }
+        bool pressed = false;
+        DialogDriver driver({
+            [&](HWND dialog) { SetWindowTextW(GetDlgItem(dialog, kFileNameBox), chosen.c_str()); },
+            [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
+        });
+        fmhost::CallResult result = Call(kTarvGetFilePath, "Pick");
+        ASSERT_TRUE(driver.Seen()) << "the dialog never appeared";
+        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_TRUE(pressed);
+        SCOPED_TRACE(result.text);
+        EXPECT_EQ(TestScratchFolder() + "\\", result.text.substr(0, TestScratchFolder().size() + 1));
+        if (shortNames)
+            EXPECT_EQ(IdentityOf(chosen), Open(result.text));
+        else {
+            EXPECT_EQ(TestScratchFolder() + "\\????.txt", result.text);
+            EXPECT_TRUE(Open(result.text).empty());
+        }
+    }
+}
+
+// The real folder browser, picking a Cyrillic folder: the path that comes back (in the
+// system's code page, which lacks Cyrillic) leads to that folder.
+TEST_F(ExactPathDialogTest, FolderBrowserGivesTheChosenFolder)
+{
+    std::wstring folder = Wide(TestScratchFolder()) + L"\\" + kCyrillicFolder;
+    ASSERT_TRUE(MakeFolderW(folder));
+    bool selected = false, pressed = false;
+    DialogDriver driver({
+        [&](HWND dialog) {
+            // By its text, as a user types it; then by its item list (see SelectFolderPath).
+            HWND tree = GetDlgItem(dialog, kBrowserTree);
+            HTREEITEM before = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+            SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, (LPARAM)folder.c_str());
+            LPITEMIDLIST list = NULL;
+            if ((HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == before &&
+                SUCCEEDED(SHParseDisplayName(folder.c_str(), NULL, &list, 0, NULL)) && list != NULL) {
+                SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, (LPARAM)list);
+                CoTaskMemFree(list);
+            }
+            selected = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != before;
+        },
+        [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
+    });
+    fmhost::CallResult result = Call(kTarvChooseFolder, "Pick a folder");
+    ASSERT_TRUE(driver.Seen()) << "the browser never appeared";
+    EXPECT_FALSE(driver.TimedOut());
+    EXPECT_TRUE(selected);
+    EXPECT_TRUE(pressed);
+    ASSERT_TRUE(result.touched);
+    SCOPED_TRACE(result.text);
+    EXPECT_EQ(std::string::npos, result.text.find('?'));
+    EXPECT_EQ(IdentityOf(folder), Open(result.text));
+}
+
+// Device names are no starting folder: -001, and the next dialog opens normally (a device
+// as its starting folder brought the host down inside the dialog).
+TEST_F(ExactPathDialogTest, DeviceNamesAreRefusedAsTheInitialFolder)
+{
+    for (const char *device : {"NUL", "COM1", "C:\\x\\AUX.txt", "con", "\\\\.\\C:"}) {
+        SCOPED_TRACE(device);
+        EXPECT_EQ(kIncorrectOption, CallText(kTarvSetInitialFolder, device));
+        bool cancelled = false;
+        DialogDriver driver({[&](HWND dialog) { cancelled = PressButton(dialog, IDCANCEL); }});
+        fmhost::CallResult result = Call(kTarvGetFilePath);
+        EXPECT_TRUE(driver.Seen()) << "the dialog never appeared";
+        EXPECT_TRUE(cancelled);
+        EXPECT_EQ("", result.text);
+    }
+    EXPECT_EQ(kFileNotFound, CallText(kTarvOpenFile, "NUL"));
+    EXPECT_TRUE(shellPaths.empty());
+}
