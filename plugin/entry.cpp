@@ -50,7 +50,7 @@ extern "C" void FMExternCallProc(ExternCallRecord *record)
         Dispatch(record->functionId, record->parameter, (HostHandle)(uintptr_t)record->result);
         break;
     case kMessageShutdown:
-        ReleaseScanList();
+        ShutDownFolderScan();
         break;
     case kMessagePreferences:
         ShowInformationDialog((HINSTANCE)pluginState.moduleInstance, GetActiveWindow());

@@ -42,11 +42,14 @@ void TarvSetLocale(HostHandle parameter, HostHandle result);          // encodin
 
 // Init: zero-fills the file-open dialog's filter list and initial folder.
 void ResetFileChooserOptions(void);
-// Init: zero-fills the folder scan's extension filter.
+// Init: zero-fills the folder scan's extension filter (not while a scan walks).
 void ResetExtensionFilter(void);
 // Init: makes the "western" code-page table current.
 void SelectDefaultCodePageTable(void);
-// Shutdown: destroys the scan's private heap and forgets the list and its position.
+// Shutdown: destroys the scan's private heap and forgets the list and its position; when a
+// scan is walking (the host called from inside it), when the walk ends.
+void ShutDownFolderScan(void);
+// Destroys the scan's private heap and forgets the list and its position.
 void ReleaseScanList(void);
 
 #endif

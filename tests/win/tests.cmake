@@ -6,6 +6,7 @@ tarvel_add_win_test(plugin_win_test
     plugin/host_text.cpp plugin/status.cpp)
 tarvel_add_win_test(encoding_win_test tests/win/encoding_test.cpp)
 tarvel_add_win_test(scan_win_test tests/win/scan_test.cpp TIMEOUT 600)
+tarvel_add_win_test(scan_watch_win_test tests/win/scan_watch_test.cpp TIMEOUT 120)
 tarvel_add_win_test(clipboard_win_test
     tests/win/clipboard_test.cpp tests/win/file_icon_test.cpp tests/win/clipboard_test_support.cpp
     LOCKS clipboard syscolors TIMEOUT 300)

@@ -33,14 +33,17 @@ static void RemoveTree(const std::string &folder)
 {
     if (folder.empty())
         return;
-    // SHFileOperation wants a double-zero-terminated list.
-    std::string from = folder + std::string(2, '\0');
-    SHFILEOPSTRUCTA operation;
+    // SHFileOperation wants a double-zero-terminated list. The wide form, so that files whose
+    // names the ANSI code page cannot hold go as well.
+    std::wstring from((size_t)MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, NULL, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, &from[0], (int)from.size());
+    from += L'\0';
+    SHFILEOPSTRUCTW operation;
     memset(&operation, 0, sizeof operation);
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.c_str();
     operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&operation);
+    SHFileOperationW(&operation);
 }
 
 std::string TestScratchFolder()

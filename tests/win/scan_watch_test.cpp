@@ -1,0 +1,318 @@
+// Scans that never hang the host: linked folders that lead back up are not entered, and a
+// long scan (made long by a fake clock through the import table, not by a huge tree) shows
+// its progress window, keeps the host's queue moving, and stops on Cancel with -003 and the
+// paths found so far.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "plugin/handlers.h"
+#include "resources/resource_ids.h"
+#include "tests/win/support/plugin_fixture.h"
+
+namespace {
+
+const char kOk[] = "000 (OK)";
+const char kCannotIterate[] = "-003 (Cannot iterate directory)";
+
+typedef std::vector<std::string> Paths;
+
+// Makes a Unix symbolic link at link (a Windows path in the prefix) to target (as ln takes
+// it). Wine has no Windows call that makes one, but runs Unix programs.
+bool MakeUnixLink(const std::string &target, const std::string &link)
+{
+    typedef char *(CDECL * UnixNameProc)(LPCWSTR);
+    UnixNameProc unixName = (UnixNameProc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                                 "wine_get_unix_file_name");
+    if (unixName == NULL) {
+        ADD_FAILURE() << "not running under Wine: cannot make a Unix link";
+        return false;
+    }
+    WCHAR wideLink[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wideLink, MAX_PATH);
+    char *unixLink = unixName(wideLink);
+    if (unixLink == NULL) {
+        ADD_FAILURE() << "no Unix name for " << link;
+        return false;
+    }
+    std::string command = "start.exe /wait /unix /bin/ln -s " + target + " " + unixLink;
+    HeapFree(GetProcessHeap(), 0, unixLink);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        ADD_FAILURE() << "cannot run " << command << ", error " << GetLastError();
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, 10000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // start.exe does not always wait for a Unix program: give the link a moment to appear.
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    for (int tries = 0; tries < 100 && attributes == INVALID_FILE_ATTRIBUTES; tries++) {
+        attributes = GetFileAttributesA(link.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            Sleep(50);
+    }
+    if (code != 0 || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        ADD_FAILURE() << command << " gave " << code << ", attributes 0x" << std::hex << attributes;
+        return false;
+    }
+    return true;
+}
+
+// The plug-in's clock: moves on by kTickStepMs at every look, and lets the test act on the
+// progress window from inside the scan.
+const DWORD kTickStepMs = 150;
+DWORD fakeNow;
+std::function<void()> onTick;
+DWORD WINAPI FakeGetTickCount()
+{
+    fakeNow += kTickStepMs;
+    if (onTick)
+        onTick();
+    return fakeNow;
+}
+
+int dialogsCreated;
+HWND(WINAPI *realCreateDialogParamW)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM);
+HWND WINAPI CountedCreateDialogParamW(HINSTANCE module, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM parameter)
+{
+    dialogsCreated++;
+    return realCreateDialogParamW(module, name, owner, proc, parameter);
+}
+
+BOOL CALLBACK TestProgressWindow(HWND window, LPARAM result)
+{
+    if (IsWindowVisible(window) && GetDlgItem(window, IDC_SCAN_FOLDER) != NULL) {
+        *(HWND *)result = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The progress window: a dialog of this thread with the scan's folder line.
+HWND FindProgressWindow()
+{
+    HWND found = NULL;
+    EnumThreadWindows(GetCurrentThreadId(), TestProgressWindow, (LPARAM)&found);
+    return found;
+}
+
+std::string ItemText(HWND dialog, int id)
+{
+    WCHAR text[512] = {0};
+    GetDlgItemTextW(dialog, id, text, 511);
+    char utf8[1024] = {0};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8 - 1, NULL, NULL);
+    return utf8;
+}
+
+// What reached the host's main window during the scan.
+std::vector<UINT> mainWindowMessages;
+WNDPROC mainWindowProc;
+LRESULT CALLBACK RecordingMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP || message == WM_KEYDOWN || message == WM_LBUTTONDOWN)
+        mainWindowMessages.push_back(message);
+    return CallWindowProcA(mainWindowProc, window, message, wParam, lParam);
+}
+
+class ScanWatchTest : public PluginTest {
+protected:
+    void SetUp() override
+    {
+        PluginTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        root_ = TestScratchFolder();
+        // The progress window waits for nobody, and the fixture would cancel it.
+        fmhost::SetAutoCloseModals(false);
+        fakeNow = 0;
+        onTick = nullptr;
+        dialogsCreated = 0;
+        mainWindowMessages.clear();
+    }
+    void TearDown() override
+    {
+        onTick = nullptr;
+        PluginTest::TearDown();
+    }
+
+    Paths FetchAll()
+    {
+        Paths paths;
+        for (int i = 0; i < 100000; i++) {
+            fmhost::CallResult result = Call(kTarvGetNextFilePath);
+            if (!result.touched)
+                break;
+            paths.push_back(result.text);
+        }
+        return paths;
+    }
+
+    // folders folders of files files each under root_; returns every file's path.
+    Paths MakeTree(int folders, int files)
+    {
+        Paths made;
+        for (int folder = 0; folder < folders; folder++) {
+            std::string folderPath = root_ + "\\folder" + std::to_string(folder);
+            EXPECT_TRUE(CreateDirectoryA(folderPath.c_str(), NULL));
+            for (int file = 0; file < files; file++) {
+                made.push_back(folderPath + "\\file" + std::to_string(file) + ".txt");
+                EXPECT_TRUE(MakeFile(made.back()));
+            }
+        }
+        return made;
+    }
+
+    std::string root_;
+};
+
+}  // namespace
+
+// Links to ".", to ".." and to the start folder are not entered; a link to a sibling folder
+// is, so its files come once per real way to them. Before, two such links made the scan grow
+// exponentially, and it did not end.
+TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
+{
+    ASSERT_TRUE(CreateDirectoryA((root_ + "\\a").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((root_ + "\\b").c_str(), NULL));
+    ASSERT_TRUE(MakeFile(root_ + "\\f.txt"));
+    ASSERT_TRUE(MakeFile(root_ + "\\a\\g.txt"));
+    ASSERT_TRUE(MakeFile(root_ + "\\b\\h.txt"));
+    ASSERT_TRUE(MakeUnixLink(".", root_ + "\\a\\dot"));
+    ASSERT_TRUE(MakeUnixLink("..", root_ + "\\a\\up"));
+    ASSERT_TRUE(MakeUnixLink("../b", root_ + "\\a\\sibling"));
+    ASSERT_TRUE(MakeUnixLink(".", root_ + "\\top"));
+
+    ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_));
+    Paths found = FetchAll();
+    std::sort(found.begin(), found.end());
+    Paths expected = {root_ + "\\a\\g.txt", root_ + "\\a\\sibling\\h.txt", root_ + "\\b\\h.txt",
+                      root_ + "\\f.txt"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, found);
+}
+
+// A scan that runs past a second shows its window, owned by the host's main window, which is
+// disabled meanwhile; every way of cancelling stops it with -003, the paths found so far come
+// back, and the window is gone afterwards with the host's window enabled again.
+TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
+{
+    Paths made = MakeTree(10, 100);
+    std::sort(made.begin(), made.end());
+    static const struct {
+        const char *how;
+        UINT message;  // posted to the window (the dialog for WM_CLOSE, else its Cancel button)
+        WPARAM wParam;
+    } cancels[] = {
+        {"Cancel clicked", BM_CLICK, 0},
+        {"Esc", WM_KEYDOWN, VK_ESCAPE},
+        {"Enter on Cancel", WM_KEYDOWN, VK_RETURN},
+        {"window closed", WM_CLOSE, 0},
+    };
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    for (const auto &cancel : cancels) {
+        SCOPED_TRACE(cancel.how);
+        HWND window = NULL, owner = NULL;
+        bool mainEnabledMeanwhile = true;
+        std::string heading, folder, count;
+        int ticksWithWindow = 0;
+        onTick = [&]() {
+            HWND progress = FindProgressWindow();
+            if (progress == NULL)
+                return;
+            if (++ticksWithWindow == 1) {
+                window = progress;
+                owner = GetWindow(progress, GW_OWNER);
+                mainEnabledMeanwhile = IsWindowEnabled(fmhost::MainWindow()) != FALSE;
+            } else if (ticksWithWindow == 3) {
+                // Two updates later the text holds the walk's progress.
+                folder = ItemText(progress, IDC_SCAN_FOLDER);
+                count = ItemText(progress, IDC_SCAN_COUNT);
+                HWND target = cancel.message == WM_CLOSE ? progress : GetDlgItem(progress, IDCANCEL);
+                PostMessageA(target, cancel.message, cancel.wParam, 0);
+            }
+        };
+        fakeNow = 0;
+        std::string answer = CallText(kTarvSetFolder, root_);
+        onTick = nullptr;
+        EXPECT_EQ(kCannotIterate, answer);
+        ASSERT_TRUE(window != NULL) << "no progress window";
+        EXPECT_EQ(fmhost::MainWindow(), owner);
+        EXPECT_FALSE(mainEnabledMeanwhile) << "the host's window stayed enabled under the window";
+        EXPECT_FALSE(IsWindow(window)) << "the window outlived the scan";
+        EXPECT_TRUE(IsWindowEnabled(fmhost::MainWindow()));
+        EXPECT_EQ(root_ + "\\folder", folder.substr(0, root_.size() + 7)) << folder;
+
+        Paths found = FetchAll();
+        EXPECT_GT(found.size(), 0u);
+        EXPECT_LT(found.size(), made.size()) << "the scan was not stopped";
+        unsigned long counted = strtoul(count.c_str(), NULL, 10);
+        EXPECT_EQ(std::to_string(counted) + " files found", count);
+        EXPECT_GT(counted, 0u);
+        EXPECT_LE(counted, found.size()) << "the window counted more than the scan found";
+        for (const std::string &path : found)
+            EXPECT_TRUE(std::binary_search(made.begin(), made.end(), path)) << path;
+    }
+}
+
+// Meanwhile the host's queue moves: what is posted to its windows is dispatched, but
+// keystrokes and clicks are not. Before the window shows they wait in the queue, as for a
+// busy host; under the window they are dropped, as under any modal dialog.
+TEST_F(ScanWatchTest, HostQueueMovesWithoutLettingInputThrough)
+{
+    MakeTree(10, 100);
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    mainWindowProc = (WNDPROC)SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC,
+                                                (LONG_PTR)RecordingMainWindowProc);
+    ASSERT_TRUE(mainWindowProc != NULL);
+    PostMessageA(fmhost::MainWindow(), WM_KEYDOWN, 'A', 0);
+    PostMessageA(fmhost::MainWindow(), WM_APP, 0, 0);
+    bool keyWaitedBeforeWindow = false, inputPosted = false;
+    size_t dispatchedBeforeWindow = 0;
+    onTick = [&]() {
+        MSG waiting;
+        if (FindProgressWindow() == NULL) {
+            keyWaitedBeforeWindow = PeekMessageA(&waiting, fmhost::MainWindow(), WM_KEYDOWN,
+                                                 WM_KEYDOWN, PM_NOREMOVE) != FALSE;
+            dispatchedBeforeWindow = mainWindowMessages.size();
+        } else if (!inputPosted) {
+            inputPosted = true;
+            PostMessageA(fmhost::MainWindow(), WM_LBUTTONDOWN, 0, 0);
+            PostMessageA(fmhost::MainWindow(), WM_KEYDOWN, 'B', 0);
+        }
+    };
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+    onTick = nullptr;
+    SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC, (LONG_PTR)mainWindowProc);
+
+    EXPECT_TRUE(inputPosted) << "the window never showed";
+    EXPECT_EQ(1u, dispatchedBeforeWindow) << "the posted message waited for the end of the scan";
+    EXPECT_TRUE(keyWaitedBeforeWindow);
+    EXPECT_EQ(std::vector<UINT>({WM_APP}), mainWindowMessages) << "input reached the host's window";
+    MSG message;
+    EXPECT_FALSE(PeekMessageA(&message, fmhost::MainWindow(), WM_KEYFIRST, WM_MOUSELAST, PM_REMOVE))
+        << "input from under the window is left for the host: message 0x" << std::hex
+        << message.message;
+}
+
+// A scan that ends within its first second shows nothing.
+TEST_F(ScanWatchTest, ShortScanShowsNoWindow)
+{
+    MakeTree(3, 50);
+    realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
+        "user32.dll", "CreateDialogParamW", (void *)CountedCreateDialogParamW);
+    ASSERT_TRUE(realCreateDialogParamW != NULL);
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+    EXPECT_EQ(0, dialogsCreated);
+    EXPECT_EQ(150u, FetchAll().size());
+}
