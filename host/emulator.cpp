@@ -243,6 +243,7 @@ CallResult CallFunction(uint32_t functionId, const std::string &parameter, const
     CallResult result;
     result.text = detail::HandleContents(resultHandle);
     result.touched = result.text != before || detail::HandleSize(resultHandle) != (int32_t)before.size();
+    result.resized = detail::WasResized(resultHandle);
     detail::DisposeHandle(parameterHandle);
     detail::DisposeHandle(resultHandle);
     return result;

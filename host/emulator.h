@@ -64,6 +64,8 @@ uint32_t SendRawMessage(uint8_t kind, uint32_t resultField = 0);
 
 struct CallResult {
     bool touched;       // the result handle's size or contents differ from what the host passed
+    bool resized;       // the plug-in set the result handle's size, to any size (an empty
+                        // text it wrote leaves the handle as empty as it came, yet resized)
     std::string text;   // the result handle's contents after the call (raw bytes)
 };
 struct CallOptions {
@@ -111,14 +113,19 @@ std::vector<std::string> ListImports();
 
 // ---- modal windows ----------------------------------------------------------------------
 // While on, any dialog-class window (#32770) that becomes active on this thread is recorded
-// and closed (its default button, else IDOK, else WM_CLOSE) a short moment later.
+// and closed a short moment later: by its Cancel button when it has one, else by OK, else by
+// WM_CLOSE, pressed again every second while it stays. A dialog still open giveUpAfterMs
+// after it became active ends the process with kExitDialogDidNotClose and a message on
+// standard error. Off forgets the dialogs not yet closed.
+const int kExitDialogDidNotClose = 4;
 struct ModalRecord {
     std::string caption;
     std::string text;     // the message-box text (static 0xFFFF), if any
     HWND owner;
     DWORD style, exStyle;
+    int closedBy;         // IDCANCEL or IDOK: the button pressed; 0: WM_CLOSE
 };
-void SetAutoCloseModals(bool on);
+void SetAutoCloseModals(bool on, DWORD giveUpAfterMs = 10000);
 const std::vector<ModalRecord> &ClosedModals();
 void ClearClosedModals();
 

@@ -6,9 +6,10 @@
 //   fmhost [options] tarvel.fmx CALL...                  call functions in order
 //   fmhost [options] --script FILE tarvel.fmx            calls from a file, one per line
 //
-// A CALL is Name, Name=parameter, or a function number instead of the name (3=Title).
-// Lines of a script are CALLs too, or host messages: ":init 17", ":idle", ":shutdown",
-// ":preferences"; blank lines and lines starting with '#' are skipped.
+// A CALL is Name, Name=parameter, or a function number instead of the name (3=Title), any
+// unsigned 32-bit number in decimal or 0x hexadecimal. Lines of a script are CALLs too, or
+// host messages: ":init 17", ":idle", ":shutdown", ":preferences"; blank lines and lines
+// starting with '#' are skipped. A number out of range is refused, never cut to fit.
 #include <windows.h>
 #include <ctype.h>
 #include <fcntl.h>
@@ -25,7 +26,7 @@
 namespace {
 
 struct Options {
-    int hostVersion = fmhost::kFileMaker60;
+    int16_t hostVersion = fmhost::kFileMaker60;
     unsigned codePage = 10000;  // Mac OS Roman
     bool raw = false;
     bool window = true;
@@ -56,9 +57,67 @@ void Usage()
           "  --script FILE        read calls (and :init N, :idle, :shutdown, :preferences) from FILE\n"
           "  --charset NAME       the host's character set for typed texts: roman (default),\n"
           "                       cyrillic, central-european, or raw (bytes as given; \\xNN escapes)\n"
-          "  --host-version N     host interface version sent at init (default 17, FileMaker 6)\n"
+          "  --host-version N     host interface version sent at init (default 17, FileMaker 6):\n"
+          "                       -32768 to 65535, decimal or 0x hexadecimal\n"
           "  --no-window          run without the host's main window\n"
-          "  --auto-close         close every dialog the plug-in shows right away\n");
+          "  --auto-close         cancel every dialog the plug-in shows (OK when it has no\n"
+          "                       Cancel); a dialog still open after 10 s ends the run (status 4)\n");
+}
+
+enum class Number { kValid, kNotANumber, kOutOfRange };
+
+// A whole number in decimal, or in hexadecimal after "0x": digits only, no sign, no spaces,
+// at most limit.
+Number ReadUnsigned(const std::string &text, uint32_t limit, uint32_t *value)
+{
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    size_t start = hex ? 2 : 0;
+    if (text.size() <= start)
+        return Number::kNotANumber;
+    uint64_t total = 0;
+    bool tooLarge = false;
+    for (size_t i = start; i < text.size(); i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (hex ? !isxdigit(c) : !isdigit(c))
+            return Number::kNotANumber;
+        unsigned digit = isdigit(c) ? (unsigned)(c - '0') : (unsigned)(tolower(c) - 'a' + 10);
+        total = total * (hex ? 16 : 10) + digit;
+        if (total > limit) {
+            tooLarge = true;   // keep reading: "12x" is no number at all, whatever its size
+            total = (uint64_t)limit + 1;
+        }
+    }
+    if (tooLarge)
+        return Number::kOutOfRange;
+    *value = (uint32_t)total;
+    return Number::kValid;
+}
+
+// A host version: a 16-bit value written signed (-32768 to 32767) or unsigned (0 to 65535),
+// decimal or 0x hexadecimal; the host sends its 16 bits. False, with *error, otherwise.
+bool ReadHostVersion(const std::string &text, int16_t *version, std::string *error)
+{
+    bool negative = !text.empty() && text[0] == '-';
+    uint32_t magnitude = 0;
+    Number read = ReadUnsigned(negative ? text.substr(1) : text, negative ? 32768u : 65535u, &magnitude);
+    if (read != Number::kValid) {
+        *error = read == Number::kNotANumber
+                     ? "host version \"" + text + "\" is not a number (decimal or 0x hexadecimal)"
+                     : "host version " + text + " is out of range: -32768 to 65535 (16 bits)";
+        return false;
+    }
+    *version = (int16_t)(uint16_t)(negative ? 0u - magnitude : magnitude);
+    return true;
+}
+
+std::string ShowHostVersion(int16_t version)
+{
+    char text[32];
+    if (version < 0)
+        snprintf(text, sizeof text, "%d = 0x%04X", version, (unsigned)(uint16_t)version);
+    else
+        snprintf(text, sizeof text, "%d", version);
+    return text;
 }
 
 bool ParseArguments(int argc, wchar_t **argv, Options *options)
@@ -86,7 +145,11 @@ bool ParseArguments(int argc, wchar_t **argv, Options *options)
         } else if (arg == "--host-version") {
             if (!next(&value))
                 return false;
-            options->hostVersion = (int)strtol(value.c_str(), NULL, 0);
+            std::string error;
+            if (!ReadHostVersion(value, &options->hostVersion, &error)) {
+                fprintf(stderr, "fmhost: --host-version: %s\n", error.c_str());
+                return false;
+            }
         } else if (arg == "--charset") {
             if (!next(&value))
                 return false;
@@ -152,49 +215,79 @@ void ReportViolations()
     fflush(stderr);
 }
 
-// Runs one call or host message; returns false on an error that ends the run.
-bool Run(const Options &options, const fmhost::PluginListing &listing, const std::string &line)
+// One call or host message, and where it was written ("calls.txt, line 3"), for errors.
+struct Line {
+    std::string text;
+    std::string place;
+};
+
+void LineError(const Line &line, const std::string &what)
 {
-    if (line.empty() || line[0] == '#')
+    fflush(stdout);
+    fprintf(stderr, "fmhost: %s (\"%s\"): %s\n", line.place.c_str(), line.text.c_str(), what.c_str());
+}
+
+// Runs one call or host message; returns false on an error that ends the run.
+bool Run(const Options &options, const fmhost::PluginListing &listing, const Line &line)
+{
+    const std::string &text = line.text;
+    if (text.empty() || text[0] == '#')
         return true;
-    if (line[0] == ':') {
-        if (line.compare(0, 5, ":init") == 0) {
-            int version = line.size() > 5 ? (int)strtol(line.c_str() + 5, NULL, 0) : options.hostVersion;
-            int32_t answer = fmhost::SendInit((int16_t)version);
-            Print("init (host version " + std::to_string(version) + ") -> " + std::to_string(answer) + "\n");
-        } else if (line == ":idle") {
+    if (text[0] == ':') {
+        if (text == ":init" || text.compare(0, 6, ":init ") == 0) {
+            int16_t version = options.hostVersion;
+            size_t from = text.find_first_not_of(' ', 5);
+            std::string error;
+            if (from != std::string::npos &&
+                !ReadHostVersion(text.substr(from, text.find_last_not_of(' ') + 1 - from), &version, &error)) {
+                LineError(line, error);
+                return false;
+            }
+            int32_t answer = fmhost::SendInit(version);
+            Print("init (host version " + ShowHostVersion(version) + ") -> " + std::to_string(answer) + "\n");
+        } else if (text == ":idle") {
             fmhost::SendIdle(0);
-        } else if (line == ":shutdown") {
+        } else if (text == ":shutdown") {
             fmhost::SendShutdown();
             Print("shutdown\n");
-        } else if (line == ":preferences") {
+        } else if (text == ":preferences") {
             fmhost::SendPreferences();
             Print("preferences: the information dialog was closed\n");
         } else {
-            fprintf(stderr, "fmhost: unknown host message %s\n", line.c_str());
+            LineError(line, "unknown host message (:init N, :idle, :shutdown, :preferences)");
             return false;
         }
+        fflush(stdout);
         return true;
     }
-    size_t equals = line.find('=');
-    std::string name = line.substr(0, equals);
-    std::string parameter = equals == std::string::npos ? std::string() : line.substr(equals + 1);
-    int number = fmhost::FunctionNumber(listing, name);
-    if (number < 0) {
-        char *end = NULL;
-        long n = strtol(name.c_str(), &end, 0);
-        if (name.empty() || *end != '\0') {
-            fprintf(stderr, "fmhost: unknown function name %s (the plug-in lists %u functions)\n",
-                    name.c_str(), (unsigned)listing.functions.size());
+    size_t equals = text.find('=');
+    std::string name = text.substr(0, equals);
+    std::string parameter = equals == std::string::npos ? std::string() : text.substr(equals + 1);
+    uint32_t number = 0;
+    int listed = fmhost::FunctionNumber(listing, name);
+    if (listed >= 0) {
+        number = (uint32_t)listed;
+    } else {
+        Number read = ReadUnsigned(name, 0xFFFFFFFFu, &number);
+        if (read == Number::kOutOfRange) {
+            LineError(line, "function number " + name + " is out of range: 0 to 4294967295 (0xFFFFFFFF)");
             return false;
         }
-        number = (int)n;
+        if (read == Number::kNotANumber) {
+            LineError(line, "unknown function name " + name + " (the plug-in lists " +
+                                std::to_string(listing.functions.size()) +
+                                " functions; a number is decimal or 0x hexadecimal)");
+            return false;
+        }
     }
-    std::string shownName = number >= 0 && (size_t)number < listing.functions.size()
-                                ? listing.functions[(size_t)number] : "#" + std::to_string(number);
-    fmhost::CallResult result = fmhost::CallFunction((uint32_t)number, ToHost(options, parameter));
+    std::string shownName = number < listing.functions.size() ? listing.functions[number]
+                                                               : "#" + std::to_string(number);
+    fmhost::CallResult result = fmhost::CallFunction(number, ToHost(options, parameter));
     Print("External(\"" + shownName + "\", \"" + parameter + "\") = ");
-    Print(result.touched ? "\"" + FromHost(options, result.text) + "\"\n" : "(no result)\n");
+    // A result the plug-in wrote, even the empty text, is quoted; a handle it left as the
+    // host passed it is no result (the calculation then gets the empty text all the same).
+    bool written = result.resized || result.touched;
+    Print(written ? "\"" + FromHost(options, result.text) + "\"\n" : "(no result)\n");
     fflush(stdout);
     return true;
 }
@@ -209,18 +302,20 @@ int wmain(int argc, wchar_t **argv)
         Usage();
         return 1;
     }
-    std::vector<std::string> lines = options.calls;
+    std::vector<Line> lines;
+    for (size_t i = 0; i < options.calls.size(); i++)
+        lines.push_back(Line{options.calls[i], "call " + std::to_string(i + 1) + " of the command line"});
     if (!options.script.empty()) {
         std::ifstream file(options.script.c_str());
         if (!file) {
             fprintf(stderr, "fmhost: cannot read script %s\n", options.script.c_str());
             return 1;
         }
-        std::string line;
-        while (std::getline(file, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(line);
+        std::string text;
+        for (int number = 1; std::getline(file, text); number++) {
+            if (!text.empty() && text.back() == '\r')
+                text.pop_back();
+            lines.push_back(Line{text, options.script + ", line " + std::to_string(number)});
         }
     }
 
@@ -246,12 +341,12 @@ int wmain(int argc, wchar_t **argv)
         fmhost::CreateMainWindow();
     fmhost::SetAutoCloseModals(options.autoClose);
 
-    int32_t answer = fmhost::SendInit((int16_t)options.hostVersion);
+    int32_t answer = fmhost::SendInit(options.hostVersion);
     if (answer != kInitAccepted)
-        Print("init (host version " + std::to_string(options.hostVersion) + ") -> " +
+        Print("init (host version " + ShowHostVersion(options.hostVersion) + ") -> " +
               std::to_string(answer) + ": the plug-in refused this host\n");
     bool ok = true;
-    for (const std::string &line : lines)
+    for (const Line &line : lines)
         if (ok)
             ok = Run(options, listing, line);
     fmhost::SendShutdown();

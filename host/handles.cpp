@@ -35,6 +35,7 @@ struct HandleSlot {
     bool live = false;
     int lockCount = 0;
     int32_t reportedSize = -1;
+    bool resized = false;     // the plug-in's set-size callback changed it, to any size
     Block block;
 };
 
@@ -167,6 +168,7 @@ void TARVEL_HOSTCALL CallbackSetHandleSize(HostHandle handle, int32_t size)
     slot->block = fresh;
     slot->master = fresh.data;
     slot->reportedSize = -1;
+    slot->resized = true;
     ApplyLockState(slot);
 }
 
@@ -301,6 +303,12 @@ int32_t HandleSize(HostHandle handle)
 {
     HandleSlot *slot = SlotOf(handle);
     return slot != nullptr && slot->live ? slot->block.size : -1;
+}
+
+bool WasResized(HostHandle handle)
+{
+    HandleSlot *slot = SlotOf(handle);
+    return slot != nullptr && slot->live && slot->resized;
 }
 
 int LockCount(HostHandle handle)

@@ -17,6 +17,9 @@ void DisposeHandle(HostHandle handle);
 bool IsLiveHandle(HostHandle handle);
 std::string HandleContents(HostHandle handle);  // reads even while unlocked
 int32_t HandleSize(HostHandle handle);
+// True once the plug-in's set-size callback has resized the handle, even to the size it had:
+// a plug-in writes its result that way, the empty text included.
+bool WasResized(HostHandle handle);
 int LockCount(HostHandle handle);
 // After every entry-point call: every live handle unlocked.
 void CheckAllUnlocked(const char *afterWhat);

@@ -1,7 +1,12 @@
 // Test mode for modal windows: any dialog-class window that becomes active on the host's
 // thread is recorded and then closed from a timer inside its own modal loop, so that a box
-// or dialog the plug-in shows never waits for a person.
+// or dialog the plug-in shows never waits for a person. A dialog with a Cancel button is
+// cancelled (the open-file dialog ignores OK while its name box is empty), one without gets
+// OK (the information dialog, a message box), one with neither gets WM_CLOSE. The press is
+// repeated while the dialog stays; one still open after the give-up time ends the process
+// with a message, since nothing else would ever end its modal loop.
 #include <windows.h>
+#include <stdio.h>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -12,10 +17,21 @@ namespace fmhost {
 
 namespace {
 
+const UINT kTickMs = 50;
+const DWORD kPressAgainMs = 1000;
+
+struct TrackedDialog {
+    HWND window;
+    DWORD activatedAt;
+    DWORD pressedAt;
+    bool pressed;
+};
+
 HHOOK cbtHook = NULL;
-std::vector<ModalRecord> closed;
-std::vector<HWND> pending;
 UINT_PTR timer = 0;
+DWORD giveUpMs = 10000;
+std::vector<TrackedDialog> tracked;
+std::vector<ModalRecord> closed;
 
 std::string WindowText(HWND window)
 {
@@ -25,29 +41,68 @@ std::string WindowText(HWND window)
     return text;
 }
 
+// Posts what a person's click would send; returns the button pressed (0 for WM_CLOSE).
+int Press(HWND window)
+{
+    static const int buttons[] = {IDCANCEL, IDOK};
+    for (int id : buttons) {
+        HWND button = GetDlgItem(window, id);
+        if (button != NULL) {
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button);
+            return id;
+        }
+    }
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+void GiveUp(HWND window)
+{
+    fflush(stdout);
+    fprintf(stderr, "fmhost: the dialog \"%s\" did not close within %lu s of auto-close; ending\n",
+            WindowText(window).c_str(), (unsigned long)(giveUpMs / 1000));
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), kExitDialogDidNotClose);
+}
+
+void StopTimer()
+{
+    if (timer != 0)
+        KillTimer(NULL, timer);
+    timer = 0;
+}
+
 void CALLBACK CloseTimer(HWND, UINT, UINT_PTR, DWORD)
 {
-    KillTimer(NULL, timer);
-    timer = 0;
-    std::vector<HWND> windows;
-    windows.swap(pending);
-    for (HWND window : windows) {
-        if (!IsWindow(window))
+    DWORD now = GetTickCount();
+    for (size_t i = 0; i < tracked.size();) {
+        TrackedDialog &dialog = tracked[i];
+        if (!IsWindow(dialog.window)) {
+            tracked.erase(tracked.begin() + (long)i);
             continue;
-        // Read now, inside the window's own modal loop: its texts are all set by this time.
-        ModalRecord record;
-        record.caption = WindowText(window);
-        record.text = WindowText(GetDlgItem(window, 0xFFFF));
-        record.owner = GetWindow(window, GW_OWNER);
-        record.style = (DWORD)GetWindowLongA(window, GWL_STYLE);
-        record.exStyle = (DWORD)GetWindowLongA(window, GWL_EXSTYLE);
-        closed.push_back(record);
-        HWND ok = GetDlgItem(window, IDOK);
-        if (ok != NULL)
-            PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)ok);
-        else
-            PostMessageA(window, WM_CLOSE, 0, 0);
+        }
+        if (!dialog.pressed) {
+            // Read now, inside the window's own modal loop: its texts are all set by this time.
+            ModalRecord record;
+            record.caption = WindowText(dialog.window);
+            record.text = WindowText(GetDlgItem(dialog.window, 0xFFFF));
+            record.owner = GetWindow(dialog.window, GW_OWNER);
+            record.style = (DWORD)GetWindowLongA(dialog.window, GWL_STYLE);
+            record.exStyle = (DWORD)GetWindowLongA(dialog.window, GWL_EXSTYLE);
+            record.closedBy = Press(dialog.window);
+            closed.push_back(record);
+            dialog.pressed = true;
+            dialog.pressedAt = now;
+        } else if (now - dialog.activatedAt >= giveUpMs) {
+            GiveUp(dialog.window);
+        } else if (now - dialog.pressedAt >= kPressAgainMs) {
+            Press(dialog.window);
+            dialog.pressedAt = now;
+        }
+        i++;
     }
+    if (tracked.empty())
+        StopTimer();
 }
 
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
@@ -56,13 +111,13 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
         HWND window = (HWND)wParam;
         char className[64] = {0};
         GetClassNameA(window, className, sizeof className - 1);
-        bool seen = false;
-        for (HWND w : pending)
-            seen = seen || w == window;
-        if (strcmp(className, "#32770") == 0 && !seen) {
-            pending.push_back(window);
+        bool known = false;
+        for (const TrackedDialog &dialog : tracked)
+            known = known || dialog.window == window;
+        if (strcmp(className, "#32770") == 0 && !known) {
+            tracked.push_back(TrackedDialog{window, GetTickCount(), 0, false});
             if (timer == 0)
-                timer = SetTimer(NULL, 0, 50, CloseTimer);
+                timer = SetTimer(NULL, 0, kTickMs, CloseTimer);
         }
     }
     return CallNextHookEx(cbtHook, code, wParam, lParam);
@@ -70,13 +125,17 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-void SetAutoCloseModals(bool on)
+void SetAutoCloseModals(bool on, DWORD giveUpAfterMs)
 {
+    giveUpMs = giveUpAfterMs;
     if (on && cbtHook == NULL)
         cbtHook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
-    if (!on && cbtHook != NULL) {
-        UnhookWindowsHookEx(cbtHook);
+    if (!on) {
+        if (cbtHook != NULL)
+            UnhookWindowsHookEx(cbtHook);
         cbtHook = NULL;
+        StopTimer();
+        tracked.clear();
     }
 }
 

@@ -2,7 +2,7 @@
 # Installs what building and testing needs on Debian 12, as root, if it is missing.
 set -eu
 need=""
-for p in cmake make python3 clang libclang-rt-14-dev g++ googletest libgtest-dev libbenchmark-dev \
+for p in cmake make python3 python3-markdown clang libclang-rt-14-dev g++ googletest libgtest-dev libbenchmark-dev \
          g++-mingw-w64-i686 wine wine32:i386 zip unzip xvfb imagemagick x11-apps; do
     dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"
 done

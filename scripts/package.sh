@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the release package dist/tarvel-<version>.zip: tarvel.fmx, the reference (docs/)
-# and LICENSE. The same sources give the same bytes: the module is linked without a
+# Builds the release package dist/tarvel-<version>.zip: tarvel.fmx, the reference (docs/,
+# in Markdown and rendered as HTML beside it, docs/index.html first) and LICENSE. The same
+# sources give the same bytes: the module is linked without a
 # timestamp, and the zip gets a fixed file order, fixed times and permissions, and no extra
 # fields.
 #
@@ -17,7 +18,8 @@ version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeList
 
 if [ -n "${TARVEL_MODULE:-}" ]; then
     module=$TARVEL_MODULE
-    command -v zip >/dev/null || "$root/scripts/install-deps.sh"
+    { command -v zip && /usr/bin/python3 -c 'import markdown'; } >/dev/null 2>&1 ||
+        "$root/scripts/install-deps.sh"
 else
     "$root/scripts/install-deps.sh"
     cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
@@ -32,6 +34,8 @@ trap 'rm -rf "$stage"' EXIT
 cp "$module" "$stage/tarvel.fmx"
 cp "$root/LICENSE" "$stage/LICENSE"
 cp -R "$root/docs" "$stage/docs"
+# Debian's python3-markdown, whatever python3 comes first on the PATH.
+/usr/bin/python3 "$root/tools/render_docs.py" "$stage/docs" >/dev/null
 # Nothing of the machine or the moment goes into the zip: permissions and times are fixed
 # (in UTC, since zip stores local time), and the names are added in byte order.
 find "$stage" -type d -exec chmod 755 {} +

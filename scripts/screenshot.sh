@@ -1,13 +1,15 @@
 #!/bin/sh
-# Regenerates docs/images/information-dialog.png: the information dialog that FileMaker's
-# plug-in preferences command shows, as Wine's X11 driver draws it on a virtual X screen.
-# Works on a copy of the build's Wine prefix (the build's own uses the null graphics driver
-# and stays as it is), and ends the copy's Wine processes and the X server when done.
-# Builds what is missing first.  usage: scripts/screenshot.sh [output.png]
+# Regenerates the reference's pictures of what the plug-in shows, as Wine's X11 driver draws
+# it on a virtual X screen: information-dialog.png (FileMaker's plug-in preferences command),
+# open-file-dialog.png (Tarv-GetFilePath with a title and two file types, in samples/) and
+# folder-browser.png (Tarv-ChooseFolder with a title). Works on a copy of the build's Wine
+# prefix (the build's own uses the null graphics driver and stays as it is), and ends the
+# copy's Wine processes and the X server when done. Builds what is missing first.
+# usage: scripts/screenshot.sh [output folder]        (default: docs/images)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_BUILD:-$root/build}
-out=${1:-$root/docs/images/information-dialog.png}
+out=${1:-$root/docs/images}
 magick=/usr/bin/convert
 [ -x "$magick" ] || magick=convert
 
@@ -58,39 +60,61 @@ wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev
 wineserver -k
 wineserver -w
 
-printf ':preferences\n' >"$work/preferences.fmhost"
-script=$(winepath -w "$work/preferences.fmhost" 2>/dev/null)
 module=$(winepath -w "$build/win/bin/tarvel.fmx" 2>/dev/null)
-wine "$build/win/bin/fmhost.exe" --script "$script" "$module" </dev/null >"$work/fmhost.log" 2>&1 &
+samples=$(winepath -w "$root/samples" 2>/dev/null)
+mkdir -p "$out"
 
-window=
-tries=0
-while [ -z "$window" ]; do
-    tries=$((tries + 1))
-    [ "$tries" -le 120 ] || fail "the information dialog did not appear within 30 s"
-    sleep 0.25
-    window=$(xwininfo -root -tree 2>/dev/null |
-             sed -n 's/^ *\(0x[0-9a-f]*\) "Quillon tarvel": .*/\1/p' | head -n 1)
-done
-geometry=$(xwininfo -id "$window" | awk '
-    /Absolute upper-left X:/ {x = $NF} /Absolute upper-left Y:/ {y = $NF}
-    /Width:/ {w = $NF} /Height:/ {h = $NF}
-    END {print w "x" h "+" x "+" y}')
+# capture NAME CAPTION: runs the calls of $work/calls.fmhost through fmhost, waits for the
+# window with that caption, writes its picture as $out/NAME, and ends fmhost.
+capture() {
+    name=$1 caption=$2
+    script=$(winepath -w "$work/calls.fmhost" 2>/dev/null)
+    wine "$build/win/bin/fmhost.exe" --script "$script" "$module" </dev/null >"$work/fmhost.log" 2>&1 &
+    fmhost_pid=$!
 
-# The dialog paints itself right after it appears: capture until two captures agree.
-tries=0
-xwd -root -silent >"$work/screen.xwd"
-while :; do
-    tries=$((tries + 1))
-    [ "$tries" -le 40 ] || fail "the screen did not settle"
-    sleep 0.25
-    xwd -root -silent >"$work/again.xwd"
-    cmp -s "$work/screen.xwd" "$work/again.xwd" && break
-    mv "$work/again.xwd" "$work/screen.xwd"
-done
+    window=
+    tries=0
+    while [ -z "$window" ]; do
+        tries=$((tries + 1))
+        [ "$tries" -le 120 ] || fail "the window \"$caption\" did not appear within 30 s"
+        sleep 0.25
+        window=$(xwininfo -root -tree 2>/dev/null | awk -v caption="\"$caption\":" '
+            index($0, caption) && $1 ~ /^0x/ {print $1; exit}')
+    done
+    geometry=$(xwininfo -id "$window" | awk '
+        /Absolute upper-left X:/ {x = $NF} /Absolute upper-left Y:/ {y = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF}
+        END {print w "x" h "+" x "+" y}')
 
-mkdir -p "$(dirname "$out")"
-"$magick" "xwd:$work/screen.xwd" -crop "$geometry" +repage -strip \
-    -define png:exclude-chunks=date,time "png:$out.part"
-mv "$out.part" "$out"
-echo "$out ($geometry)"
+    # The window paints itself (and fills its lists) after it appears: capture until two
+    # captures agree.
+    tries=0
+    xwd -root -silent >"$work/screen.xwd"
+    while :; do
+        tries=$((tries + 1))
+        [ "$tries" -le 40 ] || fail "the screen did not settle"
+        sleep 0.25
+        xwd -root -silent >"$work/again.xwd"
+        cmp -s "$work/screen.xwd" "$work/again.xwd" && break
+        mv "$work/again.xwd" "$work/screen.xwd"
+    done
+
+    "$magick" "xwd:$work/screen.xwd" -crop "$geometry" +repage -strip \
+        -define png:exclude-chunks=date,time "png:$out/$name.part"
+    mv "$out/$name.part" "$out/$name"
+    echo "$out/$name ($geometry)"
+    # The window waits for a person: end it with every Wine process of the copy.
+    wineserver -k
+    wineserver -w
+    wait "$fmhost_pid" 2>/dev/null || true
+}
+
+printf ':preferences\n' >"$work/calls.fmhost"
+capture information-dialog.png "Quillon tarvel"
+
+printf 'Tarv-SetDialogFilter=Text files;*.txt;Word documents;*.doc\nTarv-SetInitialFolder=%s\n%s\n' \
+    "$samples" 'Tarv-GetFilePath=Choose the file to import' >"$work/calls.fmhost"
+capture open-file-dialog.png "Choose the file to import"
+
+printf 'Tarv-ChooseFolder=Folder to import from\n' >"$work/calls.fmhost"
+capture folder-browser.png "Browse for Folder"

@@ -1,8 +1,9 @@
 #!/bin/sh
 # The release package: scripts/package.sh run twice gives byte-identical zips, named with the
 # module's version; the zip holds exactly tarvel.fmx, LICENSE and the reference, with a page
-# for every function the module lists; and the tarvel.fmx unpacked from it loads in the host
-# emulator under Wine with its name and fifteen functions.
+# for every function the module lists, each Markdown page with its HTML page, and every link
+# and picture of the HTML pages resolves inside the zip; and the tarvel.fmx unpacked from it
+# loads in the host emulator under Wine with its name and fifteen functions.
 #
 # usage: check_package.sh <source dir> <tarvel.fmx> <fmhost.exe> <wine-run.sh>
 set -eu
@@ -31,20 +32,25 @@ cmp "$zip" "$work/second/tarvel-$version.zip" ||
     fail "two runs of package.sh gave different zips"
 
 # ---- contents ------------------------------------------------------------------------------
-(cd "$source_dir" && { echo LICENSE; echo tarvel.fmx; find docs -type f; } | LC_ALL=C sort) \
+(cd "$source_dir" && find docs -type f) >"$work/sources.txt"
+# README.md's HTML page is index.html, what a browser opens first in a folder.
+sed -n -e 's|README\.md$|index.html|p' -e 's|\.md$|.html|p' "$work/sources.txt" >"$work/pages.txt"
+{ echo LICENSE; echo tarvel.fmx; cat "$work/sources.txt" "$work/pages.txt"; } | LC_ALL=C sort \
     >"$work/expected.txt"
 unzip -Z1 "$zip" >"$work/listed.txt"
 diff -u "$work/expected.txt" "$work/listed.txt" >&2 ||
-    fail "the zip does not hold exactly LICENSE, tarvel.fmx and docs/ (in byte order)"
+    fail "the zip does not hold exactly LICENSE, tarvel.fmx, docs/ and its HTML pages (in byte order)"
 times=$(unzip -Z -T "$zip" | awk 'NF >= 8 && $1 ~ /^-/ {print $7}' | sort -u)
 [ "$times" = "20000101.000000" ] || fail "file times in the zip are not all 2000-01-01: $times"
 
 mkdir "$work/unpacked"
 unzip -q "$zip" -d "$work/unpacked"
 cmp "$module" "$work/unpacked/tarvel.fmx" || fail "the packed tarvel.fmx is not the built one"
-grep -v '^tarvel.fmx$' "$work/expected.txt" | while read -r file; do
+{ echo LICENSE; cat "$work/sources.txt"; } | while read -r file; do
     cmp "$source_dir/$file" "$work/unpacked/$file" || fail "the packed $file differs"
 done
+python3 "$source_dir/tests/package/check_links.py" "$work/unpacked" >&2 ||
+    fail "links of the HTML reference that do not resolve inside the zip"
 
 # ---- the unpacked module in the host emulator ------------------------------------------------
 unpacked=$(windows_path "$work/unpacked/tarvel.fmx")
@@ -59,7 +65,7 @@ grep -qxF "External(\"Tarv-Version\", \"\") = \"tarvel v$version\"" "$work/fmhos
 sed -n 's/^  [0-9][0-9]*  \(Tarv-[A-Za-z]*\)$/docs\/functions\/\1.md/p' "$work/fmhost.txt" |
     LC_ALL=C sort >"$work/pages-expected.txt"
 [ "$(wc -l <"$work/pages-expected.txt")" -eq 15 ] || fail "fifteen function names were not listed"
-grep '^docs/functions/' "$work/listed.txt" >"$work/pages-listed.txt" || true
+grep '^docs/functions/.*\.md$' "$work/listed.txt" >"$work/pages-listed.txt" || true
 diff -u "$work/pages-expected.txt" "$work/pages-listed.txt" >&2 ||
     fail "the packed reference does not have exactly one page per listed function"
 echo "package OK: $(basename "$zip"), $(wc -l <"$work/listed.txt") files"

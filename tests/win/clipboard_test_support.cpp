@@ -712,6 +712,12 @@ std::string ClipboardTest::Folder()
 void ClipboardTest::ExpectClosedAndNothingLive(const char *what)
 {
     EXPECT_TRUE(GetOpenClipboardWindow() == NULL) << what << ": the clipboard was left open";
+    // A clipboard opened with no window shows no open window at all; opening it with the
+    // test's own window fails while anyone, this thread included, still holds it that way.
+    bool free = OpenClipboard(window_) != FALSE;
+    if (free)
+        CloseClipboard();
+    EXPECT_TRUE(free) << what << ": the clipboard was left open (with no window)";
     for (const std::string &object : LiveObjects())
         ADD_FAILURE() << what << ": not released: " << object;
 }

@@ -1,8 +1,12 @@
-// The host emulator's own strictness: what it must catch for the other tests to mean anything.
+// The host emulator's own strictness: what it must catch for the other tests to mean anything;
+// and fmhost.exe as its users run it.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "host/internal.h"
 #include "tests/win/support/plugin_fixture.h"
@@ -114,4 +118,137 @@ TEST_F(EmulatorModuleTest, LoadErrorsSayWhy)
     EXPECT_NE(std::string::npos, error.find("FMExternCallProc")) << error;
     ASSERT_TRUE(fmhost::LoadPlugin(PluginPath(), &error)) << error;
     ASSERT_EQ(kInitAccepted, fmhost::SendInit(17));
+}
+
+namespace {
+
+struct FmhostRun {
+    DWORD exitCode;
+    std::string out, err;
+};
+
+std::string ReadFileBytes(const std::string &path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Runs fmhost.exe (beside this program) with the arguments; its output goes to files in the
+// scratch folder. A run that outlives the limit is ended and reported.
+FmhostRun RunFmhost(const std::string &arguments)
+{
+    FmhostRun run = {(DWORD)-1, std::string(), std::string()};
+    const std::string outPath = TestScratchFolder() + "\\out.txt", errPath = TestScratchFolder() + "\\err.txt";
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
+    HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::string command = "\"" + ProgramFolder() + "\\fmhost.exe\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+        CreateProcessA(NULL, &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "fmhost " << arguments << " still running after 60 s; ending it";
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    } else {
+        ADD_FAILURE() << "cannot start " << command;
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    run.out = ReadFileBytes(outPath);
+    run.err = ReadFileBytes(errPath);
+    return run;
+}
+
+}  // namespace
+
+// fmhost as a user meets it: an empty text the plug-in wrote prints as "" and a result left
+// alone as (no result); function numbers are unsigned 32-bit and host versions 16-bit,
+// anything beyond is refused with the line named; --auto-close cancels the open-file dialog
+// (which ignores OK while its name box is empty) and the folder browser, and confirms the
+// information dialog and the refusal box, so that every run ends by itself.
+TEST_F(EmulatorModuleTest, FmhostCommandLines)
+{
+    const std::string script = TestScratchFolder() + "\\calls.txt";
+    {
+        std::ofstream out(script.c_str(), std::ios::binary);
+        out << "# host versions\n:init 0xFFFF\n:init -1\n:init 65536\n";
+    }
+    const std::string module = "\"" + PluginPath() + "\" ";
+    const struct {
+        std::string arguments;
+        DWORD exitCode;
+        std::vector<std::string> out, err;  // lines each output must hold
+    } cases[] = {
+        {module + "Tarv-GetFileName= Tarv-GetNextFilePath", 0,
+         {"External(\"Tarv-GetFileName\", \"\") = \"\"\n",
+          "External(\"Tarv-GetNextFilePath\", \"\") = (no result)\n"}, {}},
+        {module + "4294967295=a 0xFFFFFFFF=b 0x80000000=c", 0,
+         {"External(\"#4294967295\", \"a\") = (no result)\n",
+          "External(\"#4294967295\", \"b\") = (no result)\n",
+          "External(\"#2147483648\", \"c\") = (no result)\n"}, {}},
+        {module + "Tarv-Version 4294967296=x", 1, {"External(\"Tarv-Version\", \"\")"},
+         {"call 2 of the command line (\"4294967296=x\"): function number 4294967296 is out of range"}},
+        {module + "0x1FFFFFFFF=x", 1, {}, {"function number 0x1FFFFFFFF is out of range"}},
+        {"--auto-close --script \"" + script + "\" " + module, 1,
+         {"init (host version -1 = 0xFFFF) -> -2\ninit (host version -1 = 0xFFFF) -> -2\n"},
+         {"calls.txt, line 4 (\":init 65536\"): host version 65536 is out of range"}},
+        {"--host-version 65536 " + module, 1, {}, {"host version 65536 is out of range"}},
+        {"--auto-close " + module + "\"Tarv-SetDialogFilter=Text files;*.txt;Word files;*.doc\" " +
+             "Tarv-GetFilePath=Title Tarv-ChooseFolder=Title", 0,
+         {"External(\"Tarv-GetFilePath\", \"Title\") = \"\"\n",
+          "External(\"Tarv-ChooseFolder\", \"Title\") = (no result)\n"}, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments);
+        FmhostRun run = RunFmhost(c.arguments);
+        EXPECT_EQ(c.exitCode, run.exitCode) << run.out << run.err;
+        for (const std::string &line : c.out)
+            EXPECT_NE(std::string::npos, run.out.find(line)) << "standard output:\n" << run.out;
+        for (const std::string &line : c.err)
+            EXPECT_NE(std::string::npos, run.err.find(line)) << "standard error:\n" << run.err;
+        EXPECT_EQ(std::string::npos, run.err.find("rule broken")) << run.err;
+    }
+}
+
+namespace {
+
+// A dialog that no button and no WM_CLOSE can end.
+INT_PTR CALLBACK StubbornDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG || message == WM_COMMAND || message == WM_CLOSE;
+}
+
+void ShowStubbornDialog()
+{
+    struct {
+        DLGTEMPLATE header;
+        WORD menu, windowClass;
+        WCHAR title[9];
+    } dialog = {};
+    dialog.header.style = WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME;
+    dialog.header.cx = 100;
+    dialog.header.cy = 40;
+    memcpy(dialog.title, L"Stubborn", sizeof dialog.title);
+    fmhost::SetAutoCloseModals(true, 1000);
+    DialogBoxIndirectParamA(GetModuleHandleA(NULL), &dialog.header, NULL, StubbornDialogProc, 0);
+}
+
+}  // namespace
+
+// A dialog that stays open whatever auto-close presses ends the process with status 4 and
+// its caption on standard error, instead of leaving the run waiting for ever.
+TEST(EmulatorDeathTest, AutoCloseEndsTheProcessWhenADialogStaysOpen)
+{
+    EXPECT_EXIT(ShowStubbornDialog(), ::testing::ExitedWithCode(fmhost::kExitDialogDidNotClose),
+                "the dialog \"Stubborn\" did not close within 1 s");
 }

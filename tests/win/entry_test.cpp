@@ -102,6 +102,7 @@ TEST_F(EntryTest, RefusedInitShowsARealMessageBox)
     EXPECT_EQ("Error", box.caption);
     EXPECT_EQ(0u, box.text.find(kFirstLine)) << box.text;
     EXPECT_TRUE(box.exStyle & WS_EX_TOPMOST) << "a system-modal box stays on top";
+    EXPECT_EQ(IDOK, box.closedBy) << "a box with OK only is confirmed";
 }
 
 // Message kinds 2 and 6 to 255, and idle at any level, leave the result field alone and
