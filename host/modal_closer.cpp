@@ -4,7 +4,8 @@
 // cancelled (the open-file dialog ignores OK while its name box is empty), one without gets
 // OK (the information dialog, a message box), one with neither gets WM_CLOSE. The press is
 // repeated while the dialog stays; one still open after the give-up time ends the process
-// with a message, since nothing else would ever end its modal loop.
+// with a message, since nothing else would ever end its modal loop. The progress window of a
+// long scan is left alone: it waits for nobody, and goes when the scan ends.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "emulator.h"
+#include "../resources/resource_ids.h"
 
 namespace fmhost {
 
@@ -105,6 +107,12 @@ void CALLBACK CloseTimer(HWND, UINT, UINT_PTR, DWORD)
         StopTimer();
 }
 
+// The plug-in's scan progress window, known by its folder and count lines.
+bool IsScanProgressWindow(HWND window)
+{
+    return GetDlgItem(window, IDC_SCAN_FOLDER) != NULL && GetDlgItem(window, IDC_SCAN_COUNT) != NULL;
+}
+
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE) {
@@ -114,7 +122,7 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
         bool known = false;
         for (const TrackedDialog &dialog : tracked)
             known = known || dialog.window == window;
-        if (strcmp(className, "#32770") == 0 && !known) {
+        if (strcmp(className, "#32770") == 0 && !known && !IsScanProgressWindow(window)) {
             tracked.push_back(TrackedDialog{window, GetTickCount(), 0, false});
             if (timer == 0)
                 timer = SetTimer(NULL, 0, kTickMs, CloseTimer);

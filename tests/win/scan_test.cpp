@@ -550,9 +550,6 @@ TEST_F(ScanTest, HundredThousandFilesComeBackOnceEach)
             expected.push_back(path);
         }
     }
-    // A scan this long shows its progress window, which the fixture would cancel like any
-    // dialog; left alone, it goes when the scan ends.
-    fmhost::SetAutoCloseModals(false);
     ASSERT_EQ(kOk, SetFolder(root_));
     Paths found = FetchAll(expected.size() + 1);
     ASSERT_EQ(expected.size(), found.size());

@@ -11,6 +11,7 @@
 
 #include "plugin/handlers.h"
 #include "resources/resource_ids.h"
+#include "tests/win/support/gdi_objects.h"
 #include "tests/win/support/plugin_fixture.h"
 
 namespace {
@@ -133,8 +134,6 @@ protected:
         if (HasFatalFailure())
             return;
         root_ = TestScratchFolder();
-        // The progress window waits for nobody, and the fixture would cancel it.
-        fmhost::SetAutoCloseModals(false);
         fakeNow = 0;
         onTick = nullptr;
         dialogsCreated = 0;
@@ -204,7 +203,8 @@ TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
 
 // A scan that runs past a second shows its window, owned by the host's main window, which is
 // disabled meanwhile; every way of cancelling stops it with -003, the paths found so far come
-// back, and the window is gone afterwards with the host's window enabled again.
+// back, and the window is gone afterwards with the host's window enabled again. Only the
+// first showing may leave GDI objects behind (the system's caches); later ones none.
 TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
 {
     Paths made = MakeTree(10, 100);
@@ -220,6 +220,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         {"window closed", WM_CLOSE, 0},
     };
     ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    std::vector<int> gdiObjectsAfter;
     for (const auto &cancel : cancels) {
         SCOPED_TRACE(cancel.how);
         HWND window = NULL, owner = NULL;
@@ -262,7 +263,11 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         EXPECT_LE(counted, found.size()) << "the window counted more than the scan found";
         for (const std::string &path : found)
             EXPECT_TRUE(std::binary_search(made.begin(), made.end(), path)) << path;
+        gdiObjectsAfter.push_back(ProcessGdiObjects());
     }
+    ASSERT_GT(gdiObjectsAfter[0], 0) << "no GDI handle table to count in";
+    EXPECT_EQ(std::vector<int>(gdiObjectsAfter.size(), gdiObjectsAfter[0]), gdiObjectsAfter)
+        << "GDI objects after each scan";
 }
 
 // Meanwhile the host's queue moves: what is posted to its windows is dispatched, but
