@@ -31,6 +31,7 @@ struct Options {
     bool raw = false;
     bool window = true;
     bool autoClose = false;
+    uint32_t slowScanMs = 0;  // > 0: the plug-in's folder search waits this long per entry
     bool list = false;
     std::string module;
     std::string script;
@@ -48,6 +49,15 @@ std::string WideToUtf8(const wchar_t *wide)
     return text;
 }
 
+// --slow-scan: the plug-in's folder search, made slower per entry.
+DWORD slowScanMs;
+BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
+BOOL WINAPI SlowFindNextFileW(HANDLE search, LPWIN32_FIND_DATAW entry)
+{
+    Sleep(slowScanMs);
+    return realFindNextFileW(search, entry);
+}
+
 void Usage()
 {
     Print("usage: fmhost [options] MODULE.fmx [CALL...]\n"
@@ -61,7 +71,10 @@ void Usage()
           "                       -32768 to 65535, decimal or 0x hexadecimal\n"
           "  --no-window          run without the host's main window\n"
           "  --auto-close         cancel every dialog the plug-in shows (OK when it has no\n"
-          "                       Cancel); a dialog still open after 10 s ends the run (status 4)\n");
+          "                       Cancel); a dialog still open after 10 s ends the run (status 4)\n"
+          "  --slow-scan MS       make every entry of a folder scan take MS milliseconds more\n"
+          "                       (0 to 10000), so that a small folder shows the scan's progress\n"
+          "                       window\n");
 }
 
 enum class Number { kValid, kNotANumber, kOutOfRange };
@@ -139,6 +152,14 @@ bool ParseArguments(int argc, wchar_t **argv, Options *options)
             options->window = false;
         } else if (arg == "--auto-close") {
             options->autoClose = true;
+        } else if (arg == "--slow-scan") {
+            if (!next(&value))
+                return false;
+            if (ReadUnsigned(value, 10000, &options->slowScanMs) != Number::kValid) {
+                fprintf(stderr, "fmhost: --slow-scan: %s is not a number of milliseconds from 0 to 10000\n",
+                        value.c_str());
+                return false;
+            }
         } else if (arg == "--script") {
             if (!next(&options->script))
                 return false;
@@ -340,6 +361,11 @@ int wmain(int argc, wchar_t **argv)
     if (options.window)
         fmhost::CreateMainWindow();
     fmhost::SetAutoCloseModals(options.autoClose);
+    if (options.slowScanMs > 0) {
+        slowScanMs = options.slowScanMs;
+        realFindNextFileW = (BOOL(WINAPI *)(HANDLE, LPWIN32_FIND_DATAW))fmhost::HookImport(
+            "kernel32.dll", "FindNextFileW", (void *)SlowFindNextFileW);
+    }
 
     int32_t answer = fmhost::SendInit(options.hostVersion);
     if (answer != kInitAccepted)

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Regenerates the reference's pictures of what the plug-in shows, as Wine's X11 driver draws
 # it on a virtual X screen: information-dialog.png (FileMaker's plug-in preferences command),
-# open-file-dialog.png (Tarv-GetFilePath with a title and two file types, in samples/) and
-# folder-browser.png (Tarv-ChooseFolder with a title). Works on a copy of the build's Wine
+# open-file-dialog.png (Tarv-GetFilePath with a title and two file types, in samples/),
+# folder-browser.png (Tarv-ChooseFolder with a title) and scan-progress.png (the progress
+# window of a long Tarv-SetFolder). Works on a copy of the build's Wine
 # prefix (the build's own uses the null graphics driver and stays as it is), and ends the
 # copy's Wine processes and the X server when done. Builds what is missing first.
 # usage: scripts/screenshot.sh [output folder]        (default: docs/images)
@@ -64,12 +65,14 @@ module=$(winepath -w "$build/win/bin/tarvel.fmx" 2>/dev/null)
 samples=$(winepath -w "$root/samples" 2>/dev/null)
 mkdir -p "$out"
 
-# capture NAME CAPTION: runs the calls of $work/calls.fmhost through fmhost, waits for the
-# window with that caption, writes its picture as $out/NAME, and ends fmhost.
+# capture NAME CAPTION [OPTION...]: runs the calls of $work/calls.fmhost through fmhost (with
+# the options given), waits for the window with that caption, writes its picture as
+# $out/NAME, and ends fmhost.
 capture() {
     name=$1 caption=$2
+    shift 2
     script=$(winepath -w "$work/calls.fmhost" 2>/dev/null)
-    wine "$build/win/bin/fmhost.exe" --script "$script" "$module" </dev/null >"$work/fmhost.log" 2>&1 &
+    wine "$build/win/bin/fmhost.exe" "$@" --script "$script" "$module" </dev/null >"$work/fmhost.log" 2>&1 &
     fmhost_pid=$!
 
     window=
@@ -118,3 +121,15 @@ capture open-file-dialog.png "Choose the file to import"
 
 printf 'Tarv-ChooseFolder=Folder to import from\n' >"$work/calls.fmhost"
 capture folder-browser.png "Browse for Folder"
+
+# A scan runs past a second: 400 invoices, each entry made 50 ms slower, so that the window
+# shows after the first 64 entries and keeps its text for the next 64.
+invoices="$work/prefix/drive_c/Data/Invoices 2026"
+mkdir -p "$invoices"
+i=1
+while [ "$i" -le 400 ]; do
+    : >"$invoices/invoice-$(printf '%04d' "$i").pdf"
+    i=$((i + 1))
+done
+printf '%s\n' 'Tarv-SetFileFilter=*.pdf' 'Tarv-SetFolder=C:\Data' >"$work/calls.fmhost"
+capture scan-progress.png "Quillon tarvel" --slow-scan 50

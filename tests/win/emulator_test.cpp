@@ -184,6 +184,12 @@ TEST_F(EmulatorModuleTest, FmhostCommandLines)
         out << "# host versions\n:init 0xFFFF\n:init -1\n:init 65536\n";
     }
     const std::string module = "\"" + PluginPath() + "\" ";
+    // 200 files, 10 ms each: the scan's progress window shows after 128 entries and is looked
+    // at again after 192; auto-close leaves it alone, so the scan is not cancelled.
+    const std::string scanned = TestScratchFolder() + "\\scanned";
+    CreateDirectoryA(scanned.c_str(), NULL);
+    for (int i = 0; i < 200; i++)
+        ASSERT_TRUE(MakeFile(scanned + "\\" + std::to_string(i) + ".txt"));
     const struct {
         std::string arguments;
         DWORD exitCode;
@@ -207,6 +213,9 @@ TEST_F(EmulatorModuleTest, FmhostCommandLines)
              "Tarv-GetFilePath=Title Tarv-ChooseFolder=Title", 0,
          {"External(\"Tarv-GetFilePath\", \"Title\") = \"\"\n",
           "External(\"Tarv-ChooseFolder\", \"Title\") = (no result)\n"}, {}},
+        {"--auto-close --slow-scan 10 " + module + "\"Tarv-SetFolder=" + scanned + "\"", 0,
+         {"\") = \"000 (OK)\"\n"}, {}},
+        {"--slow-scan 10001 " + module, 1, {}, {"--slow-scan: 10001 is not a number"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments);
