@@ -1,8 +1,8 @@
 // Times the folder scan under Wine, through the host emulator: Tarv-SetFolder over a generated
 // tree (100,000 files in 1,000 folders by default), then Tarv-GetNextFilePath until nothing
-// is left. Beside it, in the same process and over the same tree: a bare FindFirstFileA /
-// FindNextFileA walk (the limit for the scan), the same walk with the runtime's _findfirst
-// (what the scan is built on), the emulator's cost of one call (Tarv-Version), and the module
+// is left. Beside it, in the same process and over the same tree: a bare FindFirstFileW /
+// FindNextFileW walk (what the scan is built on: the limit for it), the same walk with the
+// runtime's _findfirst, the emulator's cost of one call (Tarv-Version), and the module
 // built with the old fixed 260-byte list growth. The paths are fetched twice: through the
 // emulator, whose guarded handles cost far more per call than the plug-in's own work, and
 // through a light host of plain memory. The list's memory is followed through the module's
@@ -90,30 +90,48 @@ void RemoveTree(const std::string &folder)
     RemoveDirectoryA(folder.c_str());
 }
 
-// The limit: the system's own enumeration, with paths built in a fixed buffer as the scan
-// builds them, and nothing kept. Returns the number of files.
-long BareWalk(const char *folder)
+// The limit: the system's own wide enumeration, which the scan is built on, with the path
+// built in one fixed buffer as the scan builds it (each level appends its subfolder's name
+// and cuts it off again), and nothing kept.
+WCHAR barePath[MAX_PATH];
+
+// Walks the folder whose path takes the first length units of barePath; returns the number
+// of files.
+long BareWalkFrom(size_t length)
 {
-    char pattern[MAX_PATH];
-    snprintf(pattern, sizeof pattern, "%s\\*.*", folder);
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA(pattern, &entry);
+    static const WCHAR kAllEntries[] = L"\\*.*";
+    if (length + sizeof kAllEntries / sizeof kAllEntries[0] > MAX_PATH)
+        return 0;
+    memcpy(barePath + length, kAllEntries, sizeof kAllEntries);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(barePath, &entry);
+    barePath[length] = 0;
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     long files = 0;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0) {
-                char subfolder[MAX_PATH];
-                snprintf(subfolder, sizeof subfolder, "%s\\%s", folder, entry.cFileName);
-                files += BareWalk(subfolder);
+            size_t nameLength = wcslen(entry.cFileName);
+            if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0 &&
+                length + 1 + nameLength < MAX_PATH) {
+                barePath[length] = L'\\';
+                memcpy(barePath + length + 1, entry.cFileName, (nameLength + 1) * sizeof(WCHAR));
+                files += BareWalkFrom(length + 1 + nameLength);
+                barePath[length] = 0;
             }
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
             files++;
         }
-    } while (FindNextFileA(search, &entry));
+    } while (FindNextFileW(search, &entry));
     FindClose(search);
     return files;
+}
+
+// The bare walk from a folder given in the system's ANSI code page.
+long BareWalk(const char *folder)
+{
+    int units = MultiByteToWideChar(CP_ACP, 0, folder, -1, barePath, MAX_PATH);
+    return units > 0 ? BareWalkFrom((size_t)units - 1) : 0;
 }
 
 // The same walk over the runtime's _findfirst/_findnext.
@@ -336,7 +354,7 @@ void PrintModule(const char *title, const ModuleFigures &f)
 {
     double bare = Median(f.bare), scan = Median(f.scan), light = Median(f.lightFetch);
     printf("%s\n", title);
-    printf("  bare FindFirstFileA walk       %8.3f s", bare);
+    printf("  bare FindFirstFileW walk       %8.3f s", bare);
     PrintRuns(f.bare);
     printf("  Tarv-SetFolder                 %8.3f s", scan);
     PrintRuns(f.scan);

@@ -60,7 +60,8 @@ add_library(tarvel_win_test_support STATIC
     tests/win/support/plugin_fixture.cpp
     tests/win/support/test_main.cpp
     tests/win/support/dialog_driver.cpp
-    tests/win/support/gdi_objects.cpp)
+    tests/win/support/gdi_objects.cpp
+    tests/win/support/ansi_text.cpp)
 target_link_libraries(tarvel_win_test_support PUBLIC fmhost_emulator GTest::gtest)
 target_compile_options(tarvel_win_test_support PRIVATE ${TARVEL_WARNINGS})
 

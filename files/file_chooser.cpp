@@ -93,7 +93,7 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
     char filter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1)];
     // The dialog's own copies: what a script stores while it is open counts from the next one.
     WCHAR wideTitle[kTextCapacity];
-    WCHAR wideFilter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1)];
+    WCHAR wideFilter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1) + 1];  // the list and a terminator
     WCHAR wideFolder[kTextCapacity];
     WCHAR file[kTextCapacity];
     char path[kTextCapacity];
@@ -104,7 +104,9 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
     if (ReadTextParameter(parameter, title, sizeof title) == 0)
         memcpy(title, kDefaultFileDialogTitle, sizeof kDefaultFileDialogTitle);
     BuildDialogFilter(dialogFilter, filter, sizeof filter);
-    // Each fits: one unit per byte at most, in every ANSI code page.
+    // Each fits: one unit per byte at most, in every ANSI code page. Should one not, the
+    // dialog gets the empty text (for the filter, whose first empty string ends it: no file
+    // types) rather than a part.
     WindowsCodesToWide(title, 0, wideTitle, kTextCapacity);
     AnsiBytesToWide(filter, DoubleZeroListSize(filter, sizeof filter), wideFilter,
                     sizeof wideFilter / sizeof wideFilter[0]);

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the folder-scan benchmark for Windows and runs it under Wine: the scan of a generated
-# tree of 100,000 files through the host emulator, beside a bare FindFirstFileA walk and the
+# tree of 100,000 files through the host emulator, beside a bare FindFirstFileW walk and the
 # old fixed-growth list. Prints figures only.
 # usage: bench-scan.sh [build dir [folders [files-per-folder [repetitions]]]]
 set -eu

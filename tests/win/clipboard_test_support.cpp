@@ -258,7 +258,7 @@ typedef HGLOBAL(WINAPI *GlobalAllocProc)(UINT, SIZE_T);
 typedef HGLOBAL(WINAPI *GlobalFreeProc)(HGLOBAL);
 typedef BOOL(WINAPI *GetIconInfoProc)(HICON, PICONINFO);
 typedef BOOL(WINAPI *DestroyIconProc)(HICON);
-typedef DWORD_PTR(WINAPI *SHGetFileInfoAProc)(LPCSTR, DWORD, SHFILEINFOA *, UINT, UINT);
+typedef DWORD_PTR(WINAPI *SHGetFileInfoWProc)(LPCWSTR, DWORD, SHFILEINFOW *, UINT, UINT);
 typedef HDC(WINAPI *CreateCompatibleDCProc)(HDC);
 typedef BOOL(WINAPI *DeleteDCProc)(HDC);
 typedef BOOL(WINAPI *DeleteObjectProc)(HGDIOBJ);
@@ -278,7 +278,7 @@ static GlobalAllocProc realGlobalAlloc;
 static GlobalFreeProc realGlobalFree;
 static GetIconInfoProc realGetIconInfo;
 static DestroyIconProc realDestroyIcon;
-static SHGetFileInfoAProc realSHGetFileInfoA;
+static SHGetFileInfoWProc realSHGetFileInfoW;
 static CreateCompatibleDCProc realCreateCompatibleDC;
 static DeleteDCProc realDeleteDC;
 static DeleteObjectProc realDeleteObject;
@@ -386,17 +386,17 @@ static BOOL WINAPI FakeDestroyIcon(HICON icon)
     return destroyed;
 }
 
-static DWORD_PTR WINAPI FakeSHGetFileInfoA(LPCSTR path, DWORD attributes, SHFILEINFOA *info,
+static DWORD_PTR WINAPI FakeSHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW *info,
                                            UINT size, UINT flags)
 {
-    DWORD_PTR found = realSHGetFileInfoA(path, attributes, info, size, flags);
+    DWORD_PTR found = realSHGetFileInfoW(path, attributes, info, size, flags);
     if (found && (flags & SHGFI_ICON) && info != NULL) {
         if (faults.shellIcon != NULL) {
             DestroyIcon(info->hIcon);
             info->hIcon = faults.shellIcon;
             faults.shellIcon = NULL;
         }
-        Created(info->hIcon, "icon", "SHGetFileInfoA");
+        Created(info->hIcon, "icon", "SHGetFileInfoW");
     }
     return found;
 }
@@ -488,7 +488,7 @@ void InstallHooks()
         {"kernel32.dll", "GlobalFree", (void *)FakeGlobalFree, (void **)&realGlobalFree},
         {"user32.dll", "GetIconInfo", (void *)FakeGetIconInfo, (void **)&realGetIconInfo},
         {"user32.dll", "DestroyIcon", (void *)FakeDestroyIcon, (void **)&realDestroyIcon},
-        {"shell32.dll", "SHGetFileInfoA", (void *)FakeSHGetFileInfoA, (void **)&realSHGetFileInfoA},
+        {"shell32.dll", "SHGetFileInfoW", (void *)FakeSHGetFileInfoW, (void **)&realSHGetFileInfoW},
         {"gdi32.dll", "CreateCompatibleDC", (void *)FakeCreateCompatibleDC, (void **)&realCreateCompatibleDC},
         {"gdi32.dll", "DeleteDC", (void *)FakeDeleteDC, (void **)&realDeleteDC},
         {"gdi32.dll", "DeleteObject", (void *)FakeDeleteObject, (void **)&realDeleteObject},

@@ -70,7 +70,7 @@ struct Faults {
     UINT setClipboardFormat;    // SetClipboardData refuses this format (0: none)
     bool replaceIconColour;     // GetIconInfo hands over iconColour instead of the real one
     HBITMAP iconColour;         // (NULL: a monochrome icon); handed over once, then cleared
-    HICON shellIcon;            // SHGetFileInfoA hands over this icon once instead of the shell's
+    HICON shellIcon;            // SHGetFileInfoW hands over this icon once instead of the shell's
 };
 struct CallCounts {
     int openClipboard, emptyClipboard, setClipboardData, getClipboardData, globalAlloc, getIconInfo;

@@ -1,13 +1,14 @@
 // Tarv-SetLocale through the host emulator, and the code-page table in force as the host's
 // paths show it: Tarv-OpenFile converts its path and tests its existence first, so an
-// import-table hook on GetFileAttributesA sees the path in Windows codes (and, answering
-// "not found", keeps the shell out of it). The characters are checked against Windows' own
-// code pages, independently of the tables' source.
+// import-table hook on GetFileAttributesW sees the path, read back in the locale's Windows
+// code page, in Windows codes (and, answering "not found", keeps the shell out of it). The
+// characters are checked against Windows' own code pages, independently of the tables' source.
 #include <windows.h>
 #include <set>
 #include <string>
 #include <utility>
 #include "plugin/handlers.h"
+#include "tests/win/support/ansi_text.h"
 #include "tests/win/support/plugin_fixture.h"
 
 namespace {
@@ -15,12 +16,12 @@ namespace {
 const char kOk[] = "000 (OK)";
 const char kFileNotFound[] = "-004 (File not found)";
 
-std::string attributesPath;  // the last path GetFileAttributesA received
+std::wstring attributesPath;  // the last path GetFileAttributesW received
 int attributesCalls;
 
-DWORD WINAPI FakeGetFileAttributesA(LPCSTR path)
+DWORD WINAPI FakeGetFileAttributesW(LPCWSTR path)
 {
-    attributesPath = path != NULL ? path : "<NULL>";
+    attributesPath = path != NULL ? path : L"<NULL>";
     attributesCalls++;
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
@@ -38,11 +39,12 @@ WCHAR CharacterOf(unsigned codePage, unsigned char code)
 
 class EncodingTest : public PluginTest {
 protected:
-    // The path that Tarv-OpenFile passes to the existence test for hostPath.
-    std::string PathReachingWindows(const std::string &hostPath)
+    // The path that Tarv-OpenFile passes to the existence test for hostPath, in the codes of
+    // the locale's Windows code page (0: the system's ANSI code page, for no table).
+    std::string PathReachingWindows(const std::string &hostPath, UINT windowsCodePage = 1252)
     {
-        if (fmhost::HookImport("kernel32.dll", "GetFileAttributesA", (void *)FakeGetFileAttributesA) == NULL) {
-            ADD_FAILURE() << "the plug-in does not import GetFileAttributesA (is Tarv-OpenFile built?)";
+        if (fmhost::HookImport("kernel32.dll", "GetFileAttributesW", (void *)FakeGetFileAttributesW) == NULL) {
+            ADD_FAILURE() << "the plug-in does not import GetFileAttributesW (is Tarv-OpenFile built?)";
             return std::string();
         }
         attributesPath.clear();
@@ -50,8 +52,8 @@ protected:
         fmhost::CallResult result = Call(kTarvOpenFile, hostPath);
         EXPECT_EQ(kFileNotFound, result.text);
         EXPECT_EQ(1, attributesCalls);
-        fmhost::UnhookImport("kernel32.dll", "GetFileAttributesA");
-        return attributesPath;
+        fmhost::UnhookImport("kernel32.dll", "GetFileAttributesW");
+        return Narrow(attributesPath, windowsCodePage);
     }
 
     void SetLocale(const std::string &name)
@@ -95,7 +97,9 @@ TEST_F(EncodingTest, SetLocaleSelectsTheTableThatPathsAreConvertedWith)
 {
     static const struct {
         std::string name;
-        unsigned hostCodePage, windowsCodePage;  // 0 when no conversion is expected
+        // 0 when no conversion is expected; the paths are then read in the system's ANSI code
+        // page (CP_ACP, which is 0).
+        unsigned hostCodePage, windowsCodePage;
         int changedBytes;                        // the table's row count
     } cases[] = {
         {"cyrillic", 10007, 1251, 35},
@@ -121,7 +125,7 @@ TEST_F(EncodingTest, SetLocaleSelectsTheTableThatPathsAreConvertedWith)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20));
         SetLocale(c.name);
-        std::string windowsPath = PathReachingWindows(hostPath);
+        std::string windowsPath = PathReachingWindows(hostPath, c.windowsCodePage);
         ASSERT_EQ(hostPath.size(), windowsPath.size());
         EXPECT_EQ("C:\\", windowsPath.substr(0, 3));
         EXPECT_EQ(".txt", windowsPath.substr(windowsPath.size() - 4));

@@ -1,7 +1,8 @@
 // The file chooser through the real module: Tarv-SetDialogFilter, Tarv-SetInitialFolder,
 // Tarv-GetFilePath and Tarv-GetFileName. The dialog record is observed (and the dialog's
-// answer faked) through an import-table hook on GetOpenFileNameA; the real dialog is driven
-// from the test, headless under Wine's null graphics driver.
+// answer faked) through an import-table hook on GetOpenFileNameW, its texts read in the
+// system's ANSI code page; the real dialog is driven from the test, headless under Wine's
+// null graphics driver.
 #include <windows.h>
 #include <commdlg.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "plugin/handlers.h"
+#include "tests/win/support/ansi_text.h"
 #include "tests/win/support/dialog_driver.h"
 #include "tests/win/support/plugin_fixture.h"
 
@@ -21,17 +23,17 @@ const unsigned kMacRoman = 10000;  // the host's codes under the "western" table
 const std::string kAllFiles("All Files\0*.*\0", 15);
 
 // The bytes of a double-zero list: every string with its zero, then the closing zero.
-std::string DoubleZeroList(const char *list)
+std::string DoubleZeroList(const WCHAR *list)
 {
-    std::string bytes;
+    std::wstring units;
     if (list == NULL)
         return "<NULL>";
-    while (*list != '\0' && bytes.size() < 3 * 4096) {
-        size_t length = strlen(list) + 1;
-        bytes.append(list, length);
+    while (*list != 0 && units.size() < 3 * 4096) {
+        size_t length = wcslen(list) + 1;
+        units.append(list, length);
         list += length;
     }
-    return bytes + '\0';
+    return Narrow(units + L'\0');
 }
 
 std::string Printable(const std::string &bytes)
@@ -42,10 +44,10 @@ std::string Printable(const std::string &bytes)
     return text.size() > 120 ? text.substr(0, 120) + "... (" + std::to_string(bytes.size()) + " bytes)" : text;
 }
 
-// What the plug-in handed to GetOpenFileNameA.
+// What the plug-in handed to GetOpenFileNameW, its texts in the system's ANSI code page.
 struct DialogRecord {
     int calls = 0;
-    OPENFILENAMEA fields;  // the first lStructSize bytes of the record; the rest zero
+    OPENFILENAMEW fields;  // the first lStructSize bytes of the record; the rest zero
     std::string filter;    // lpstrFilter as a double-zero list
     std::string title, initialFolder, fileOnEntry;
 };
@@ -61,30 +63,30 @@ enum DialogAnswer {
 DialogRecord seen;
 DialogAnswer answer = kAnswerCancel;
 std::string chosenPath;
-BOOL(WINAPI *realGetOpenFileNameA)(LPOPENFILENAMEA) = NULL;
+BOOL(WINAPI *realGetOpenFileNameW)(LPOPENFILENAMEW) = NULL;
 
-BOOL WINAPI FakeGetOpenFileNameA(LPOPENFILENAMEA record)
+BOOL WINAPI FakeGetOpenFileNameW(LPOPENFILENAMEW record)
 {
     seen.calls++;
     memset(&seen.fields, 0, sizeof seen.fields);
     memcpy(&seen.fields, record, record->lStructSize < sizeof seen.fields ? record->lStructSize : sizeof seen.fields);
     seen.filter = DoubleZeroList(record->lpstrFilter);
-    seen.title = record->lpstrTitle != NULL ? record->lpstrTitle : "<NULL>";
-    seen.initialFolder = record->lpstrInitialDir != NULL ? record->lpstrInitialDir : "<NULL>";
-    seen.fileOnEntry = record->lpstrFile != NULL ? record->lpstrFile : "<NULL>";
+    seen.title = NarrowOrNull(record->lpstrTitle);
+    seen.initialFolder = NarrowOrNull(record->lpstrInitialDir);
+    seen.fileOnEntry = NarrowOrNull(record->lpstrFile);
     switch (answer) {
     case kAnswerCancel:
         return FALSE;
     case kAnswerFailWithGarbage:
         for (DWORD i = 0; i < record->nMaxFile - 1; i++)
-            record->lpstrFile[i] = (char)(0x80 | (i * 37 % 127) | 1);
-        record->lpstrFile[record->nMaxFile - 1] = '\0';
+            record->lpstrFile[i] = (WCHAR)(0x80 | (i * 37 % 127) | 1);
+        record->lpstrFile[record->nMaxFile - 1] = 0;
         return FALSE;
     case kAnswerChoose:
-        lstrcpynA(record->lpstrFile, chosenPath.c_str(), (int)record->nMaxFile);
+        CopyWide(chosenPath, record->lpstrFile, record->nMaxFile);
         return TRUE;
     case kAnswerReal:
-        return realGetOpenFileNameA(record);
+        return realGetOpenFileNameW(record);
     }
     return FALSE;
 }
@@ -99,9 +101,9 @@ protected:
         seen = DialogRecord();
         answer = kAnswerCancel;
         chosenPath.clear();
-        realGetOpenFileNameA = (BOOL(WINAPI *)(LPOPENFILENAMEA))fmhost::HookImport(
-            "comdlg32.dll", "GetOpenFileNameA", (void *)FakeGetOpenFileNameA);
-        ASSERT_TRUE(realGetOpenFileNameA != NULL) << "the plug-in does not import GetOpenFileNameA";
+        realGetOpenFileNameW = (BOOL(WINAPI *)(LPOPENFILENAMEW))fmhost::HookImport(
+            "comdlg32.dll", "GetOpenFileNameW", (void *)FakeGetOpenFileNameW);
+        ASSERT_TRUE(realGetOpenFileNameW != NULL) << "the plug-in does not import GetOpenFileNameW";
     }
 
     // Shows the (faked) dialog once and returns what it received.
@@ -150,7 +152,7 @@ protected:
 TEST_F(FileChooserTest, DialogRecordHasTheDocumentedFields)
 {
     DialogRecord record = ShowDialog();
-    const OPENFILENAMEA &f = record.fields;
+    const OPENFILENAMEW &f = record.fields;
     EXPECT_EQ(76u, f.lStructSize);
     EXPECT_EQ(0x1804u, f.Flags);
     EXPECT_EQ(fmhost::MainWindow(), f.hwndOwner);

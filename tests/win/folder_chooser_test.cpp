@@ -1,5 +1,5 @@
 // Tarv-ChooseFolder through the real module: the browser record, observed (and the
-// browser's answer faked) through an import-table hook on SHBrowseForFolderA; the release of
+// browser's answer faked) through an import-table hook on SHBrowseForFolderW; the release of
 // the returned item list and the balance of OLE and COM initialisation; and the real browser,
 // driven from the test, with the plug-in's callback watched through its SendMessageA import
 // (Wine sends BFFM_ENABLEOK itself after the callback, so the OK button alone proves nothing).
@@ -13,16 +13,17 @@
 #include <vector>
 
 #include "plugin/handlers.h"
+#include "tests/win/support/ansi_text.h"
 #include "tests/win/support/dialog_driver.h"
 #include "tests/win/support/plugin_fixture.h"
 
 namespace {
 
-// What the plug-in handed to SHBrowseForFolderA.
+// What the plug-in handed to SHBrowseForFolderW.
 struct BrowserRecord {
     int calls = 0;
-    BROWSEINFOA fields;
-    std::string title;
+    BROWSEINFOW fields;
+    std::string title;  // in the system's ANSI code page
     bool comReady = false;  // COM was initialised on the thread while the browser ran
 };
 
@@ -36,7 +37,7 @@ enum BrowserAnswer {
 BrowserRecord seen;
 BrowserAnswer answer = kAnswerCancel;
 LPITEMIDLIST answerList = NULL;
-LPITEMIDLIST(WINAPI *realSHBrowseForFolderA)(LPBROWSEINFOA) = NULL;
+LPITEMIDLIST(WINAPI *realSHBrowseForFolderW)(LPBROWSEINFOW) = NULL;
 
 // The plug-in's callback, and what it sent while it ran.
 BFFCALLBACK pluginCallback = NULL;
@@ -75,11 +76,11 @@ bool ComInitialisedHere()
     return probe != S_OK;
 }
 
-LPITEMIDLIST WINAPI FakeSHBrowseForFolderA(LPBROWSEINFOA record)
+LPITEMIDLIST WINAPI FakeSHBrowseForFolderW(LPBROWSEINFOW record)
 {
     seen.calls++;
     seen.fields = *record;
-    seen.title = record->lpszTitle != NULL ? record->lpszTitle : "<NULL>";
+    seen.title = NarrowOrNull(record->lpszTitle);
     seen.comReady = ComInitialisedHere();
     switch (answer) {
     case kAnswerCancel:
@@ -90,10 +91,10 @@ LPITEMIDLIST WINAPI FakeSHBrowseForFolderA(LPBROWSEINFOA record)
         return list;
     }
     case kAnswerReal: {
-        BROWSEINFOA wrapped = *record;
+        BROWSEINFOW wrapped = *record;
         pluginCallback = record->lpfn;
         wrapped.lpfn = WrappedCallback;
-        return realSHBrowseForFolderA(&wrapped);
+        return realSHBrowseForFolderW(&wrapped);
     }
     }
     return NULL;
@@ -152,9 +153,9 @@ protected:
         freed.clear();
         enableOkSent.clear();
         callbackDepth = 0;
-        realSHBrowseForFolderA = (LPITEMIDLIST(WINAPI *)(LPBROWSEINFOA))fmhost::HookImport(
-            "shell32.dll", "SHBrowseForFolderA", (void *)FakeSHBrowseForFolderA);
-        ASSERT_TRUE(realSHBrowseForFolderA != NULL) << "the plug-in does not import SHBrowseForFolderA";
+        realSHBrowseForFolderW = (LPITEMIDLIST(WINAPI *)(LPBROWSEINFOW))fmhost::HookImport(
+            "shell32.dll", "SHBrowseForFolderW", (void *)FakeSHBrowseForFolderW);
+        ASSERT_TRUE(realSHBrowseForFolderW != NULL) << "the plug-in does not import SHBrowseForFolderW";
         realCoTaskMemFree = (void(WINAPI *)(LPVOID))fmhost::HookImport(
             "ole32.dll", "CoTaskMemFree", (void *)WatchCoTaskMemFree);
         ASSERT_TRUE(realCoTaskMemFree != NULL) << "the plug-in does not import CoTaskMemFree";

@@ -11,7 +11,7 @@ namespace {
 
 HWND dialogOwner;
 int dialogCalls;
-BOOL WINAPI RecordOwner(LPOPENFILENAMEA record)
+BOOL WINAPI RecordOwner(LPOPENFILENAMEW record)
 {
     dialogOwner = record->hwndOwner;
     dialogCalls++;
@@ -54,7 +54,7 @@ protected:
         PluginTest::SetUp();
         dialogOwner = (HWND)-1;
         dialogCalls = 0;
-        ASSERT_TRUE(fmhost::HookImport("comdlg32.dll", "GetOpenFileNameA", (void *)RecordOwner));
+        ASSERT_TRUE(fmhost::HookImport("comdlg32.dll", "GetOpenFileNameW", (void *)RecordOwner));
     }
     HWND OwnerOfTheFileDialog()
     {

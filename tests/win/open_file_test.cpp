@@ -1,5 +1,5 @@
 // Tarv-OpenFile through the real module: the existence test before the shell, the status for
-// every class of ShellExecuteA's answer (faked through the import table), and one real open
+// every class of ShellExecuteW's answer (faked through the import table), and one real open
 // through a file association that the test registers in its own Wine prefix for a test-only
 // extension, with a small program that records the path it was started with.
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plugin/handlers.h"
+#include "tests/win/support/ansi_text.h"
 #include "tests/win/support/plugin_fixture.h"
 
 namespace {
@@ -21,7 +22,8 @@ const char kFileNotFound[] = "-004 (File not found)";
 const char kErrorLaunching[] = "-005 (Error launching file)";
 const unsigned kMacRoman = 10000;  // the host's codes under the "western" table, in force after init
 
-// What the plug-in passed to ShellExecuteA, and what the fake answers.
+// What the plug-in passed to ShellExecuteW, its texts in the system's ANSI code page, and what
+// the fake answers.
 struct ShellCall {
     HWND owner;
     std::string operation, file, parameters, directory;
@@ -30,13 +32,11 @@ struct ShellCall {
 std::vector<ShellCall> shellCalls;
 INT_PTR shellAnswer = 42;
 
-std::string TextOrNull(LPCSTR text) { return text != NULL ? text : "<NULL>"; }
-
-HINSTANCE WINAPI FakeShellExecuteA(HWND owner, LPCSTR operation, LPCSTR file, LPCSTR parameters,
-                                   LPCSTR directory, INT show)
+HINSTANCE WINAPI FakeShellExecuteW(HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
+                                   LPCWSTR directory, INT show)
 {
-    shellCalls.push_back(ShellCall{owner, TextOrNull(operation), TextOrNull(file),
-                                   TextOrNull(parameters), TextOrNull(directory), show});
+    shellCalls.push_back(ShellCall{owner, NarrowOrNull(operation), NarrowOrNull(file),
+                                   NarrowOrNull(parameters), NarrowOrNull(directory), show});
     return (HINSTANCE)shellAnswer;
 }
 
@@ -53,8 +53,8 @@ protected:
 
     void FakeTheShell()
     {
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteA", (void *)FakeShellExecuteA) != NULL)
-            << "the plug-in does not import ShellExecuteA";
+        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteW", (void *)FakeShellExecuteW) != NULL)
+            << "the plug-in does not import ShellExecuteW";
     }
 
     std::string Open(const std::string &path)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plugin/handlers.h"
+#include "tests/win/support/ansi_text.h"
 #include "tests/win/support/plugin_fixture.h"
 
 namespace {
@@ -19,14 +20,6 @@ const char kCannotIterate[] = "-003 (Cannot iterate directory)";
 const unsigned kMacRoman = 10000;  // the host's codes under the "western" table
 
 typedef std::vector<std::string> Paths;
-
-std::wstring Wide(const std::string &text, UINT codePage = CP_ACP)
-{
-    int length = MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), NULL, 0);
-    std::wstring wide((size_t)length, L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), &wide[0], length);
-    return wide;
-}
 
 // Long-path form, so that the tests can build and remove trees past the ANSI limit.
 std::wstring LongPath(const std::wstring &path) { return L"\\\\?\\" + path; }
@@ -53,8 +46,8 @@ bool MakeFileW(const std::wstring &path)
     return true;
 }
 
-bool MakeFolderAnyLength(const std::string &path) { return MakeFolderW(Wide(path)); }
-bool MakeFileAnyLength(const std::string &path) { return MakeFileW(Wide(path)); }
+bool MakeFolderAnyLength(const std::string &path) { return MakeFolderW(Widen(path)); }
+bool MakeFileAnyLength(const std::string &path) { return MakeFileW(Widen(path)); }
 
 bool MakeHidden(const std::string &path)
 {
@@ -385,10 +378,10 @@ TEST_F(ScanTest, WesternNamesComeBackInHostCodes)
     std::string folderUtf8 = root_ + "\\Ordner \xC3\xA4";                      // "Ordner ä"
     const char *const namesUtf8[] = {"caf\xC3\xA9.txt", "Gr\xC3\xB6\xC3\x9F" "e.doc",  // café, Größe
                                      "\xC3\x85ngstr\xC3\xB6m"};                     // Ångström
-    ASSERT_TRUE(MakeFolderW(Wide(folderUtf8, CP_UTF8)));
+    ASSERT_TRUE(MakeFolderW(Widen(folderUtf8, CP_UTF8)));
     Paths expected;
     for (const char *name : namesUtf8) {
-        ASSERT_TRUE(MakeFileW(Wide(folderUtf8 + "\\" + name, CP_UTF8)));
+        ASSERT_TRUE(MakeFileW(Widen(folderUtf8 + "\\" + name, CP_UTF8)));
         expected.push_back(fmhost::Utf8ToHost(folderUtf8 + "\\" + name, kMacRoman));
     }
     std::string folderHost = fmhost::Utf8ToHost(folderUtf8, kMacRoman);
@@ -483,7 +476,7 @@ TEST_F(ScanTest, ShutdownAndInitForgetTheList)
 // writing past the 260-byte path buffers and against a cut path scanning some other folder.
 TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
 {
-    TreeRemover remover{Wide(root_)};
+    TreeRemover remover{Widen(root_)};
     Paths expected;
     // A chain of long-named folders, a file in each, down to just short of the limit.
     std::string level = root_ + "\\deep";
@@ -531,7 +524,7 @@ TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
 TEST_F(ScanTest, HundredThousandFilesComeBackOnceEach)
 {
     const int kFolders = 1000, kFilesPerFolder = 100;
-    TreeRemover remover{Wide(root_)};
+    TreeRemover remover{Widen(root_)};
     Paths expected;
     expected.reserve(kFolders * kFilesPerFolder);
     for (int folder = 0; folder < kFolders; folder++) {

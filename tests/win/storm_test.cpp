@@ -18,6 +18,7 @@
 
 #include "plugin/handlers.h"
 #include "tests/native/list_reference.h"
+#include "tests/win/support/ansi_text.h"
 #include "tests/win/support/plugin_fixture.h"
 
 namespace {
@@ -45,8 +46,8 @@ struct Reals {
     BOOL(WINAPI *EmptyClipboard)(void);
     HANDLE(WINAPI *SetClipboardData)(UINT, HANDLE);
     BOOL(WINAPI *GetIconInfo)(HICON, PICONINFO);
-    DWORD_PTR(WINAPI *SHGetFileInfoA)(LPCSTR, DWORD, SHFILEINFOA *, UINT, UINT);
-    DWORD(WINAPI *GetFileAttributesA)(LPCSTR);
+    DWORD_PTR(WINAPI *SHGetFileInfoW)(LPCWSTR, DWORD, SHFILEINFOW *, UINT, UINT);
+    DWORD(WINAPI *GetFileAttributesW)(LPCWSTR);
 } real;
 
 HANDLE WINAPI StormHeapCreate(DWORD a, SIZE_T b, SIZE_T c)
@@ -81,22 +82,24 @@ BOOL WINAPI StormGetIconInfo(HICON i, PICONINFO info)
 {
     return TakeFailure("GetIconInfo") ? FALSE : real.GetIconInfo(i, info);
 }
-DWORD_PTR WINAPI StormSHGetFileInfoA(LPCSTR p, DWORD a, SHFILEINFOA *i, UINT s, UINT f)
+DWORD_PTR WINAPI StormSHGetFileInfoW(LPCWSTR p, DWORD a, SHFILEINFOW *i, UINT s, UINT f)
 {
-    return TakeFailure("SHGetFileInfoA") ? 0 : real.SHGetFileInfoA(p, a, i, s, f);
+    return TakeFailure("SHGetFileInfoW") ? 0 : real.SHGetFileInfoW(p, a, i, s, f);
 }
 
-// The path the last existence test saw, in Windows codes: how the storm sees the conversion.
-std::string lastAttributesPath;
-DWORD WINAPI StormGetFileAttributesA(LPCSTR path)
+// The path the last existence test saw: how the storm sees the conversion, once read back in
+// the locale's Windows code page.
+std::wstring lastAttributesPath;
+DWORD WINAPI StormGetFileAttributesW(LPCWSTR path)
 {
-    lastAttributesPath = path ? path : "";
-    if (TakeFailure("GetFileAttributesA"))
+    lastAttributesPath = path ? path : L"";
+    if (TakeFailure("GetFileAttributesW"))
         return INVALID_FILE_ATTRIBUTES;
-    return real.GetFileAttributesA(path);
+    return real.GetFileAttributesW(path);
 }
 
-// Dialogs and the shell are faked so that nothing waits and nothing is launched.
+// Dialogs and the shell are faked so that nothing waits and nothing is launched. Their texts
+// are read in the system's ANSI code page, as the plug-in writes them.
 struct FileDialogSeen {
     bool called = false;
     std::string filter;  // the double-zero list, without its final zero
@@ -104,21 +107,26 @@ struct FileDialogSeen {
 };
 FileDialogSeen fileDialog;
 std::string fileDialogAnswer;  // path the fake "chooses"; empty: the user cancels
-BOOL WINAPI StormGetOpenFileNameA(LPOPENFILENAMEA record)
+// The code page the fake's answer is in: the Windows code page of the locale in force, the
+// codes the storm's model speaks in. Every name of the answer then fits that code page and
+// must come back byte for byte; what a name the code page cannot hold gives is tested on its
+// own, with files made for it.
+UINT fileDialogCodePage = CP_ACP;
+BOOL WINAPI StormGetOpenFileNameW(LPOPENFILENAMEW record)
 {
     fileDialog.called = true;
     fileDialog.filter.clear();
-    for (const char *p = record->lpstrFilter; p != NULL && *p != '\0'; p += strlen(p) + 1)
-        fileDialog.filter += std::string(p) + '|';
-    fileDialog.initialDir = record->lpstrInitialDir ? record->lpstrInitialDir : "(null)";
+    for (const WCHAR *p = record->lpstrFilter; p != NULL && *p != 0; p += wcslen(p) + 1)
+        fileDialog.filter += Narrow(p) + '|';
+    fileDialog.initialDir = record->lpstrInitialDir ? Narrow(record->lpstrInitialDir) : "(null)";
     if (fileDialogAnswer.empty())
         return FALSE;
-    lstrcpynA(record->lpstrFile, fileDialogAnswer.c_str(), (int)record->nMaxFile);
+    CopyWide(fileDialogAnswer, record->lpstrFile, record->nMaxFile, fileDialogCodePage);
     return TRUE;
 }
 
 std::string folderAnswer;  // empty: the browser is cancelled
-LPITEMIDLIST WINAPI StormSHBrowseForFolderA(LPBROWSEINFOA)
+LPITEMIDLIST WINAPI StormSHBrowseForFolderW(LPBROWSEINFOW)
 {
     if (folderAnswer.empty())
         return NULL;
@@ -127,14 +135,14 @@ LPITEMIDLIST WINAPI StormSHBrowseForFolderA(LPBROWSEINFOA)
     memset(list, 0, sizeof(USHORT) * 2);
     return list;
 }
-BOOL WINAPI StormSHGetPathFromIDListA(LPCITEMIDLIST, LPSTR path)
+BOOL WINAPI StormSHGetPathFromIDListW(LPCITEMIDLIST, LPWSTR path)
 {
-    lstrcpynA(path, folderAnswer.c_str(), MAX_PATH);
+    CopyWide(folderAnswer, path, MAX_PATH);
     return TRUE;
 }
 
 INT_PTR shellAnswer = 42;
-HINSTANCE WINAPI StormShellExecuteA(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)
+HINSTANCE WINAPI StormShellExecuteW(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)
 {
     return (HINSTANCE)shellAnswer;
 }
@@ -152,6 +160,31 @@ const char kLaunch[] = "-005 (Error launching file)";
 const char kRestore[] = "-007 (Cannot restore clipboard content)";
 
 enum Locale { kNone, kWestern, kCyrillic, kCzech };
+
+// The Windows code page whose codes a locale's paths are in (none: the system's ANSI one).
+UINT WindowsCodePageOf(Locale locale)
+{
+    return locale == kWestern ? 1252 : locale == kCyrillic ? 1251 : locale == kCzech ? 1250 : CP_ACP;
+}
+
+// A found file's name as the scan gives it under locale: its bytes in the locale's code page
+// when that holds every character, else the short name Windows keeps for it (ü, made in the
+// tree as 1252's 0xFC, has no code in 1251: under "cyrillic" it comes back by its short name,
+// where 0xFC would read as another letter and name no file).
+std::string NameInScan(const std::string &folder, const std::string &name, Locale locale)
+{
+    std::wstring wide = Widen(name);
+    UINT codePage = WindowsCodePageOf(locale);
+    std::string bytes = Narrow(wide, codePage);
+    if (Widen(bytes, codePage) == wide)
+        return bytes;
+    WCHAR shortPath[MAX_PATH] = {0};
+    DWORD length = GetShortPathNameW(Widen(folder + "\\" + name).c_str(), shortPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return "<no short name for " + name + ">";
+    std::string shortName = Narrow(shortPath);
+    return shortName.substr(shortName.rfind('\\') + 1);
+}
 
 // One Windows byte per locale whose conversion to host codes is known: 0xFC is ü in
 // Windows-1252 (host 0x9F under "western"); cyrillic and czech leave it as it is.
@@ -250,16 +283,16 @@ protected:
         real.EmptyClipboard = (decltype(real.EmptyClipboard))fmhost::HookImport("user32.dll", "EmptyClipboard", (void *)StormEmptyClipboard);
         real.SetClipboardData = (decltype(real.SetClipboardData))fmhost::HookImport("user32.dll", "SetClipboardData", (void *)StormSetClipboardData);
         real.GetIconInfo = (decltype(real.GetIconInfo))fmhost::HookImport("user32.dll", "GetIconInfo", (void *)StormGetIconInfo);
-        real.SHGetFileInfoA = (decltype(real.SHGetFileInfoA))fmhost::HookImport("shell32.dll", "SHGetFileInfoA", (void *)StormSHGetFileInfoA);
-        real.GetFileAttributesA = (decltype(real.GetFileAttributesA))fmhost::HookImport("kernel32.dll", "GetFileAttributesA", (void *)StormGetFileAttributesA);
-        ASSERT_TRUE(real.HeapCreate && real.HeapReAlloc && real.GetFileAttributesA && real.OpenClipboard &&
-                    real.SetClipboardData && real.SHGetFileInfoA && real.GlobalAlloc && real.GetIconInfo &&
+        real.SHGetFileInfoW = (decltype(real.SHGetFileInfoW))fmhost::HookImport("shell32.dll", "SHGetFileInfoW", (void *)StormSHGetFileInfoW);
+        real.GetFileAttributesW = (decltype(real.GetFileAttributesW))fmhost::HookImport("kernel32.dll", "GetFileAttributesW", (void *)StormGetFileAttributesW);
+        ASSERT_TRUE(real.HeapCreate && real.HeapReAlloc && real.GetFileAttributesW && real.OpenClipboard &&
+                    real.SetClipboardData && real.SHGetFileInfoW && real.GlobalAlloc && real.GetIconInfo &&
                     real.EmptyClipboard)
             << "the module no longer imports a function the storm fails";
-        ASSERT_TRUE(fmhost::HookImport("comdlg32.dll", "GetOpenFileNameA", (void *)StormGetOpenFileNameA));
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "SHBrowseForFolderA", (void *)StormSHBrowseForFolderA));
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "SHGetPathFromIDListA", (void *)StormSHGetPathFromIDListA));
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteA", (void *)StormShellExecuteA));
+        ASSERT_TRUE(fmhost::HookImport("comdlg32.dll", "GetOpenFileNameW", (void *)StormGetOpenFileNameW));
+        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "SHBrowseForFolderW", (void *)StormSHBrowseForFolderW));
+        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "SHGetPathFromIDListW", (void *)StormSHGetPathFromIDListW));
+        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteW", (void *)StormShellExecuteW));
         fmhost::HookImport("user32.dll", "MessageBoxA", (void *)StormMessageBoxA);
         fmhost::HookImport("user32.dll", "MessageBeep", (void *)StormMessageBeep);
     }
@@ -346,7 +379,7 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
 
     static const char *const failures[] = {"HeapCreate", "HeapReAlloc", "HeapAlloc", "GlobalAlloc",
                                            "OpenClipboard", "EmptyClipboard", "SetClipboardData",
-                                           "GetIconInfo", "SHGetFileInfoA", "GetFileAttributesA"};
+                                           "GetIconInfo", "SHGetFileInfoW", "GetFileAttributesW"};
     // The model: the settings as the last accepted calls made them (init's values first).
     std::string dialogFilter, initialFolder, extensionFilter;
     bool useSubfolders = true;
@@ -378,11 +411,11 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
                 relevant = {"HeapCreate", "HeapReAlloc", "HeapAlloc"};
             else if (function == kTarvCopyLargeFileIcon || function == kTarvCopySmallFileIcon)
                 relevant = {"OpenClipboard", "EmptyClipboard", "SetClipboardData", "GetIconInfo",
-                            "SHGetFileInfoA", "GlobalAlloc"};
+                            "SHGetFileInfoW", "GlobalAlloc"};
             else if (function == kTarvRestoreClipboard)
                 relevant = {"OpenClipboard", "EmptyClipboard", "SetClipboardData", "GlobalAlloc"};
             else if (function == kTarvOpenFile || function == kTarvSetInitialFolder)
-                relevant = {"GetFileAttributesA"};
+                relevant = {"GetFileAttributesW"};
             if (relevant.empty() || rng_() % 4 == 0)
                 armedFailure = failures[rng_() % (sizeof failures / sizeof failures[0])];
             else
@@ -396,6 +429,7 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
         }
         fileDialog = FileDialogSeen();
         fileDialogAnswer = rng_() % 2 ? root_ + "\\\xFC" "ber.txt" : "";
+        fileDialogCodePage = WindowsCodePageOf(locale);
         folderAnswer = rng_() % 2 ? root_ + "\\sub" : "";
         static const INT_PTR shellValues[] = {0, 2, 3, 5, 8, 26, 31, 32, 33, 42};
         shellAnswer = shellValues[rng_() % 10];
@@ -448,7 +482,7 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
         case kTarvSetInitialFolder: {
             // An empty parameter clears the folder; anything else must name an existing file or folder.
             bool exists = parameter.empty() ||
-                          (armedName != "GetFileAttributesA" && GetFileAttributesA(text.c_str()) != INVALID_FILE_ATTRIBUTES);
+                          (armedName != "GetFileAttributesW" && GetFileAttributesA(text.c_str()) != INVALID_FILE_ATTRIBUTES);
             initialFolder = exists ? text : "";
             if (written) {
                 EXPECT_EQ(exists ? kOk : kIncorrect, r);
@@ -482,10 +516,11 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
             if (!text.empty() && !lastAttributesPath.empty()) {
                 // The locale in force converts host 0x9F: to 0xFC (u umlaut) under "western",
                 // to 0xDF (capital ya) under "cyrillic"; "czech" and no table leave it.
+                std::string attributesPath = Narrow(lastAttributesPath, WindowsCodePageOf(locale));
                 size_t at = text.find('\x9F');
                 char expected = locale == kWestern ? '\xFC' : locale == kCyrillic ? '\xDF' : '\x9F';
-                if (at != std::string::npos && at < lastAttributesPath.size()) {
-                    EXPECT_EQ(expected, lastAttributesPath[at]);
+                if (at != std::string::npos && at < attributesPath.size()) {
+                    EXPECT_EQ(expected, attributesPath[at]);
                 }
             }
             break;
@@ -528,7 +563,7 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
                     continue;
                 std::string base = isRoot ? root_ : root_ + "\\sub";
                 std::string below = isRoot ? f.folder : f.folder.substr(4);
-                scanRemaining.insert(base + below + "\\" + f.name);
+                scanRemaining.insert(base + below + "\\" + NameInScan(root_ + f.folder, f.name, locale));
             }
             break;
         }
