@@ -10,6 +10,9 @@ build=${TARVEL_BUILD:-$root/build}
 out=${1:-$root/docs/images/information-dialog.png}
 magick=/usr/bin/convert
 [ -x "$magick" ] || magick=convert
+# Wine reads Unix file names in the character set of the Unix locale: UTF-8, whatever the
+# caller's locale (C.UTF-8 comes with the C library).
+export LC_ALL=C.UTF-8
 
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
@@ -31,7 +34,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 fail() {
-    echo "screenshot.sh: $*" >&2
+    printf 'screenshot.sh: %s\n' "$*" >&2
     [ ! -s "$work/fmhost.log" ] || tr -d '\r' <"$work/fmhost.log" >&2
     exit 1
 }
@@ -93,4 +96,4 @@ mkdir -p "$(dirname "$out")"
 "$magick" "xwd:$work/screen.xwd" -crop "$geometry" +repage -strip \
     -define png:exclude-chunks=date,time "png:$out.part"
 mv "$out.part" "$out"
-echo "$out ($geometry)"
+printf '%s (%s)\n' "$out" "$geometry"
