@@ -14,7 +14,8 @@ magick=/usr/bin/convert
 # caller's locale (C.UTF-8 comes with the C library).
 export LC_ALL=C.UTF-8
 
-"$root/scripts/install-deps.sh"
+# The X server, the window tools and ImageMagick only this script needs.
+"$root/scripts/install-deps.sh" xvfb x11-apps imagemagick
 cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/win" -j"$(nproc)" --target tarvel fmhost >/dev/null
