@@ -7,6 +7,9 @@ set -eu
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$source_dir/build-bench/win}
 shift $(( $# > 0 ? 1 : 0 ))
+# Wine reads Unix file names in the character set of the Unix locale: UTF-8, whatever the
+# caller's locale (C.UTF-8 comes with the C library).
+export LC_ALL=C.UTF-8
 cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build" -j2 --target scan_bench
 "$source_dir/scripts/wine-prefix.sh" "$build/wineprefix"

@@ -6,6 +6,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_BUILD:-$root/build}
 seconds=${1:-600}
+# The locale of the test run, whatever the caller's.
+export LC_ALL=C.UTF-8
 
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build/native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -18,11 +20,11 @@ for fuzzer in "$build"/native/fuzz_*; do
     name=$(basename "$fuzzer")
     work="$build/fuzz-work/$name"
     mkdir -p "$work"
-    echo "== $name: $seconds s"
+    printf '== %s: %s s\n' "$name" "$seconds"
     if ! "$fuzzer" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 \
             "$work" "$root/fuzz/corpus/$name" >"$work.log" 2>&1; then
         status=1
-        echo "FAILED: see $work.log"
+        printf 'FAILED: see %s\n' "$work.log"
     fi
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)|^#[0-9]+.*DONE' \
         "$work.log" || true

@@ -1,9 +1,11 @@
 #!/bin/sh
-# Installs what building and testing needs on Debian 12, as root, if it is missing.
+# Installs what building and testing needs on Debian 12, as root, if it is missing, and the
+# packages named as arguments for a script that needs more (scripts/screenshot.sh).
+# usage: install-deps.sh [package...]
 set -eu
 need=""
-for p in cmake make python3 python3-markdown clang libclang-rt-14-dev g++ googletest libgtest-dev libbenchmark-dev \
-         g++-mingw-w64-i686 wine wine32:i386 zip unzip xvfb imagemagick x11-apps; do
+for p in cmake make python3 python3-markdown clang libclang-rt-14-dev g++ googletest libgtest-dev \
+         libbenchmark-dev g++-mingw-w64-i686 wine wine32:i386 zip unzip "$@"; do
     dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"
 done
 if [ -n "$need" ]; then

@@ -13,6 +13,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_BUILD:-$root/build}
 dist=${1:-$root/dist}
+# The same locale on every machine, whatever the caller's: zip reads file names by it.
+export LC_ALL=C.UTF-8
 version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 [ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }
 
@@ -27,7 +29,7 @@ else
     cmake --build "$build/win" -j"$(nproc)" --target tarvel >/dev/null
     module=$build/win/bin/tarvel.fmx
 fi
-[ -f "$module" ] || { echo "package.sh: no module at $module" >&2; exit 1; }
+[ -f "$module" ] || { printf 'package.sh: no module at %s\n' "$module" >&2; exit 1; }
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -49,4 +51,4 @@ rm -f "$zipfile" "$zipfile.part"
 (cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort |
     TZ=UTC zip -X -D -q -@ "$zipfile.part")
 mv "$zipfile.part" "$zipfile"
-echo "$zipfile"
+printf '%s\n' "$zipfile"

@@ -13,8 +13,12 @@ build=${TARVEL_BUILD:-$root/build}
 out=${1:-$root/docs/images}
 magick=/usr/bin/convert
 [ -x "$magick" ] || magick=convert
+# Wine reads Unix file names in the character set of the Unix locale: UTF-8, whatever the
+# caller's locale (C.UTF-8 comes with the C library).
+export LC_ALL=C.UTF-8
 
-"$root/scripts/install-deps.sh"
+# The X server, the window tools and ImageMagick only this script needs.
+"$root/scripts/install-deps.sh" xvfb x11-apps imagemagick
 cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/win" -j"$(nproc)" --target tarvel fmhost >/dev/null
@@ -34,7 +38,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 fail() {
-    echo "screenshot.sh: $*" >&2
+    printf 'screenshot.sh: %s\n' "$*" >&2
     [ ! -s "$work/fmhost.log" ] || tr -d '\r' <"$work/fmhost.log" >&2
     exit 1
 }
@@ -105,7 +109,7 @@ capture() {
     "$magick" "xwd:$work/screen.xwd" -crop "$geometry" +repage -strip \
         -define png:exclude-chunks=date,time "png:$out/$name.part"
     mv "$out/$name.part" "$out/$name"
-    echo "$out/$name ($geometry)"
+    printf '%s (%s)\n' "$out/$name" "$geometry"
     # The window waits for a person: end it with every Wine process of the copy.
     wineserver -k
     wineserver -w

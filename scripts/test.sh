@@ -7,6 +7,12 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_BUILD:-$root/build}
 jobs=$(nproc)
+# Wine reads Unix file names in the character set of the Unix locale, and in the POSIX
+# locale, which a container or `env -i` gives, that is ASCII: accented names are lost. So
+# the tests run in C.UTF-8 (it comes with the C library), whatever the caller's locale.
+export LC_ALL=C.UTF-8
+[ "$(locale charmap 2>/dev/null)" = UTF-8 ] ||
+    { echo "test.sh: this system has no C.UTF-8 locale, which Wine needs for accented file names" >&2; exit 1; }
 
 "$root/scripts/install-deps.sh"
 

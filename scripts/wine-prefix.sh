@@ -3,6 +3,9 @@
 # that windows and dialogs work with no display at all. usage: wine-prefix.sh <prefix dir>
 set -eu
 prefix=$1
+# Wine reads Unix file names in the character set of the Unix locale: UTF-8, whatever the
+# caller's locale (C.UTF-8 comes with the C library).
+export LC_ALL=C.UTF-8
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 if [ ! -f "$prefix/.tarvel-ready" ]; then

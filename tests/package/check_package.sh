@@ -14,7 +14,7 @@ wine_run=$4
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
 
 # Wine reaches the Unix file system through drive Z:.
 windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
