@@ -110,7 +110,8 @@ void ClearViolations();
 // a call runs a modal loop of its own (a dialog, a progress window). Tests make that happen
 // with these: a scheduled message is sent from a WM_TIMER of a hidden window of the emulator,
 // that is from inside whatever loop dispatches this thread's messages then, once
-//   - at least delayMs have passed since it was scheduled,
+//   - at least delayMs have passed since it was scheduled (real time, by the emulator's own
+//     clock: a clock faked through the plug-in's imports does not move it),
 //   - another message is in progress (MessagesInProgress() > 0): it is never sent from a loop
 //     outside every call, it waits for the next one instead, and
 //   - every message scheduled before it has been sent: they go out one at a time, in order.
