@@ -78,8 +78,9 @@ CallResult CallFunction(uint32_t functionId, const std::string &parameter,
 
 // The record as the plug-in left it when the last message to return returned (with nested
 // messages, the outermost one returns last). Each message is sent on a record of its own,
-// which is poisoned and made inaccessible once the message returns: a plug-in that uses it
-// afterwards faults, and the emulator names the fault ("stale record") and ends the process.
+// which is poisoned and (with the handle guards on) made inaccessible once the message
+// returns: a plug-in that uses it afterwards faults, and the emulator names the fault
+// ("stale record") and ends the process.
 const ExternCallRecord &LastRecord();
 // Messages whose entry-point call has not returned yet: 0 between messages, 1 during a call,
 // 2 and more while nested messages are being sent (see below).
