@@ -17,7 +17,10 @@ typedef void (*EntryPoint)(ExternCallRecord *record);
 
 HMODULE pluginModule = NULL;
 EntryPoint entryPoint = nullptr;
+// The message being built by a Send function; once it has returned, the record as the
+// plug-in left it. The plug-in itself gets a copy of its own for each message.
 ExternCallRecord record;
+int messagesInProgress = 0;
 std::vector<std::string> violations;
 HWND mainWindow = NULL;
 PVOID crashHandler = nullptr;
@@ -30,6 +33,8 @@ LONG CALLBACK ReportCrash(EXCEPTION_POINTERS *info)
     const void *address = (const void *)info->ExceptionRecord->ExceptionInformation[1];
     std::string what = detail::DescribeAddress(address);
     if (what.empty())
+        what = detail::DescribeRecordAddress(address);
+    if (what.empty())
         return EXCEPTION_CONTINUE_SEARCH;  // not ours; whoever expects it may handle it
     fprintf(stderr, "fmhost: access violation %s at %p (%s)\n",
             info->ExceptionRecord->ExceptionInformation[0] ? "writing" : "reading", address,
@@ -41,6 +46,10 @@ LONG CALLBACK ReportCrash(EXCEPTION_POINTERS *info)
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// Sends the message built in record, on a record of its own that is unusable once the
+// message has returned, and then checks the locks: with no other message in progress every
+// handle must be unlocked; inside another message's modal loop every lock must be as it was
+// before, since the interrupted call may hold locks of its own.
 void Deliver(const char *what)
 {
     record.entryPoint = (uint32_t)(uintptr_t)entryPoint;
@@ -49,8 +58,23 @@ void Deliver(const char *what)
         violations.push_back(std::string("no plug-in loaded for ") + what);
         return;
     }
-    entryPoint(&record);
-    detail::CheckAllUnlocked(what);
+    ExternCallRecord *own = detail::NewCallRecord(record);
+    if (own == nullptr) {
+        violations.push_back(std::string("the emulator could not allocate a record for ") + what);
+        return;
+    }
+    std::vector<int> locksBefore;
+    if (messagesInProgress > 0)
+        locksBefore = detail::LockCounts();
+    messagesInProgress++;
+    entryPoint(own);
+    messagesInProgress--;
+    record = *own;
+    detail::RetireCallRecord(own);
+    if (messagesInProgress == 0)
+        detail::CheckAllUnlocked(what);
+    else
+        detail::CheckLocksAsBefore(locksBefore, what);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -106,6 +130,7 @@ bool LoadPlugin(const std::string &path, std::string *error)
 
 void UnloadPlugin()
 {
+    ClearNestedMessages();
     UnhookAllImports();
     detail::DisposeAllHandles();
     if (pluginModule != NULL)
@@ -250,6 +275,7 @@ CallResult CallFunction(uint32_t functionId, const std::string &parameter, const
 }
 
 const ExternCallRecord &LastRecord() { return record; }
+int MessagesInProgress() { return messagesInProgress; }
 
 const std::vector<std::string> &Violations() { return violations; }
 void ClearViolations() { violations.clear(); }

@@ -78,8 +78,15 @@ struct CallOptions {
 CallResult CallFunction(uint32_t functionId, const std::string &parameter,
                         const CallOptions &options = CallOptions());
 
-// The record as the plug-in last saw it.
+// The record as the plug-in left it when the last message to return returned (with nested
+// messages, the outermost one returns last). Each message is sent on a record of its own,
+// which is poisoned and (with the handle guards on) made inaccessible once the message
+// returns: a plug-in that uses it afterwards faults, and the emulator names the fault
+// ("stale record") and ends the process.
 const ExternCallRecord &LastRecord();
+// Messages whose entry-point call has not returned yet: 0 between messages, 1 during a call,
+// 2 and more while nested messages are being sent (see below).
+int MessagesInProgress();
 
 // ---- handles ----------------------------------------------------------------------------
 // Makes the next memory-error query of the plug-in answer value (once). 0 clears it.
@@ -100,6 +107,45 @@ void ResetCounts();
 // locked, forbidden callback, parameter changed, ...). Each is one readable sentence.
 const std::vector<std::string> &Violations();
 void ClearViolations();
+
+// ---- messages that arrive while a call is in progress ----------------------------------
+// The host sends its messages from its message loop, so it may call the plug-in again while
+// a call runs a modal loop of its own (a dialog, a progress window). Tests make that happen
+// with these: a scheduled message is sent from a WM_TIMER of a hidden window of the emulator,
+// that is from inside whatever loop dispatches this thread's messages then, once
+//   - at least delayMs have passed since it was scheduled (real time, by the emulator's own
+//     clock: a clock faked through the plug-in's imports does not move it),
+//   - another message is in progress (MessagesInProgress() > 0): it is never sent from a loop
+//     outside every call, it waits for the next one instead, and
+//   - every message scheduled before it has been sent: they go out one at a time, in order.
+// A message that runs a modal loop itself (preferences, a dialog function) lets the next one
+// go out inside it, one level deeper. Each is sent as SendIdle, CallFunction or
+// SendPreferences would send it: its own record and handles, and the checks after it, with
+// one difference: the locks must be as they were before it (the interrupted call may hold
+// some), not all released. Schedule before the outer call (the delay counts from then), or
+// from inside its modal loop (a dialog step, for example).
+enum class NestedKind { kIdle, kFunction, kPreferences };
+enum class NestedState { kWaiting, kSending, kSent };
+struct NestedOutcome {
+    NestedKind kind;
+    uint32_t functionId;      // kFunction: the function number
+    std::string parameter;    // kFunction: the parameter's bytes
+    DWORD delayMs;
+    NestedState state;        // kWaiting: no loop inside a call dispatched its timer yet
+    int depth;                // MessagesInProgress() when it was sent: 1 inside one call
+    CallResult result;        // kFunction: what the host found in the result handle
+    CallbackCounts counts;    // the callbacks the plug-in made while it ran
+    std::vector<std::string> violations;  // rule breaks recorded from its start to its end,
+                                          // also in Violations()
+};
+// Each returns the index of the message's outcome in NestedOutcomes().
+size_t ScheduleNestedIdle(DWORD delayMs);
+size_t ScheduleNestedCall(DWORD delayMs, uint32_t functionId, const std::string &parameter);
+size_t ScheduleNestedPreferences(DWORD delayMs);
+// Every message scheduled since the last clear, in the order scheduled: sent or waiting.
+const std::vector<NestedOutcome> &NestedOutcomes();
+// Forgets the outcomes and drops the messages still waiting. UnloadPlugin does this too.
+void ClearNestedMessages();
 
 // ---- import-table hooks -----------------------------------------------------------------
 // Points the plug-in's import of dll!function (case-insensitive names; ordinal imports as

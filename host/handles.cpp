@@ -372,6 +372,31 @@ std::string DescribeAddress(const void *address)
     return std::string();
 }
 
+bool HandleGuardsOn() { return guardsOn; }
+
+std::vector<int> LockCounts()
+{
+    std::vector<int> counts(kMaxHandles, 0);
+    for (size_t i = 0; i < kMaxHandles; i++)
+        if (slots[i].live)
+            counts[i] = slots[i].lockCount;
+    return counts;
+}
+
+void CheckLocksAsBefore(const std::vector<int> &before, const char *afterWhat)
+{
+    for (size_t i = 0; i < kMaxHandles && i < before.size(); i++) {
+        if (slots[i].live && slots[i].lockCount != before[i]) {
+            char text[200];
+            snprintf(text, sizeof text, "handle %p left locked %d time(s) after %s (%d before it)",
+                     (void *)&slots[i].master, slots[i].lockCount, afterWhat, before[i]);
+            AddViolation(text);
+            slots[i].lockCount = before[i];
+            ApplyLockState(&slots[i]);
+        }
+    }
+}
+
 }  // namespace detail
 
 void InjectMemoryError(int16_t value) { detail::pendingMemoryError = value; }

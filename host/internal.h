@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "../plugin/host_record.h"
 
 namespace fmhost {
@@ -32,6 +33,22 @@ void FillCallbacks(ExternCallRecord *record);
 
 // Describes an address if it falls into a block the emulator manages (for crash reports).
 std::string DescribeAddress(const void *address);
+
+// Whether handles made now get guard pages (SetHandleGuards); call records follow it too.
+bool HandleGuardsOn();
+// The lock count of every handle slot (0 for a free slot), for a message sent while another
+// is in progress: that one may hold locks of its own, which must be as they were afterwards.
+std::vector<int> LockCounts();
+// After a message sent inside another's modal loop: every lock count as in before (from
+// LockCounts). A count that differs is a rule break, and is set back to what it was.
+void CheckLocksAsBefore(const std::vector<int> &before, const char *afterWhat);
+
+// The record of one message (call_records.cpp): a copy of message in memory of its own. Once
+// the message has returned, RetireCallRecord makes it unusable; NULL when out of memory.
+ExternCallRecord *NewCallRecord(const ExternCallRecord &message);
+void RetireCallRecord(ExternCallRecord *record);
+// Describes an address in or just past a call record, live or retired (for crash reports).
+std::string DescribeRecordAddress(const void *address);
 
 }  // namespace detail
 }  // namespace fmhost

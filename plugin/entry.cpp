@@ -41,6 +41,11 @@ static int32_t Init(int16_t hostVersion, uint32_t moduleInstance)
 
 extern "C" void FMExternCallProc(ExternCallRecord *record)
 {
+    // A modal loop of a call (a dialog, the scan's progress window) lets the host send
+    // another message before that call returns. Each message works through its own record to
+    // its end: the interrupted call gets its record back when this one returns, because the
+    // host may dispose of this message's record as soon as it has the answer.
+    ExternCallRecord *recordOfCallInProgress = pluginState.callRecord;
     pluginState.callRecord = record;
     switch (record->messageKind) {
     case kMessageInit:
@@ -59,6 +64,7 @@ extern "C" void FMExternCallProc(ExternCallRecord *record)
         // Idle, and message kinds this interface does not define: nothing to do.
         break;
     }
+    pluginState.callRecord = recordOfCallInProgress;
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)

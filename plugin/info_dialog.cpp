@@ -7,10 +7,13 @@
 #include "plugin_state.h"
 #include "../resources/resource_ids.h"
 
-// What one showing of the dialog creates; released when the dialog has ended. The dialog is
-// modal and the host calls on one thread, so one showing exists at a time.
-static HFONT headingFont;
-static HBRUSH whiteBrush;
+// What one showing of the dialog draws with, made before it and released after it. Each
+// showing has its own: the host may send the preferences message again while this dialog is
+// open, and the dialog shown then must not release what this one still draws with.
+struct InformationDialogPaint {
+    HFONT headingFont;
+    HBRUSH whiteBrush;
+};
 
 HFONT CreateHeadingFont(void)
 {
@@ -31,14 +34,15 @@ static void EndInformationDialog(HWND dialog)
 
 INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    (void)lParam;
+    const InformationDialogPaint *paint =
+        (const InformationDialogPaint *)GetWindowLongPtrA(dialog, DWLP_USER);
     switch (message) {
     case WM_INITDIALOG:
+        paint = (const InformationDialogPaint *)lParam;
+        SetWindowLongPtrA(dialog, DWLP_USER, (LONG_PTR)lParam);
         SetDlgItemTextA(dialog, IDC_VERSION_VALUE, pluginState.versionText);
-        if (headingFont == NULL)
-            headingFont = CreateHeadingFont();
-        if (headingFont != NULL)
-            SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT, (WPARAM)headingFont, TRUE);
+        if (paint->headingFont != NULL)
+            SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT, (WPARAM)paint->headingFont, TRUE);
         ShowWindow(dialog, SW_SHOW);
         UpdateWindow(dialog);
         return TRUE;
@@ -52,12 +56,12 @@ INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam,
         EndInformationDialog(dialog);
         return TRUE;
     case WM_CTLCOLORSTATIC:
+        // Before WM_INITDIALOG there is nothing to paint with yet: the system's colours.
+        if (paint == NULL || paint->whiteBrush == NULL)
+            return FALSE;
         SetTextColor((HDC)wParam, RGB(0, 0, 0));
         SetBkColor((HDC)wParam, RGB(255, 255, 255));
-        // One brush per showing, not one per paint of each control: those would leak.
-        if (whiteBrush == NULL)
-            whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
-        return (INT_PTR)whiteBrush;
+        return (INT_PTR)paint->whiteBrush;
     default:
         return FALSE;
     }
@@ -65,14 +69,15 @@ INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam,
 
 void ShowInformationDialog(HINSTANCE module, HWND owner)
 {
-    DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_INFORMATION), owner, InformationDialogProc, 0);
+    // One brush per showing, not one per paint of each control: those would leak.
+    InformationDialogPaint paint;
+    paint.headingFont = CreateHeadingFont();
+    paint.whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
+    DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_INFORMATION), owner, InformationDialogProc,
+                    (LPARAM)&paint);
     // The dialog and its controls are gone now, so nothing still draws with these.
-    if (headingFont != NULL) {
-        DeleteObject(headingFont);
-        headingFont = NULL;
-    }
-    if (whiteBrush != NULL) {
-        DeleteObject(whiteBrush);
-        whiteBrush = NULL;
-    }
+    if (paint.headingFont != NULL)
+        DeleteObject(paint.headingFont);
+    if (paint.whiteBrush != NULL)
+        DeleteObject(paint.whiteBrush);
 }

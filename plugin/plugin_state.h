@@ -9,7 +9,7 @@
 enum { kVersionTextCapacity = 255 };
 
 struct PluginState {
-    ExternCallRecord *callRecord;   // record of the call in progress; replaced by every call
+    ExternCallRecord *callRecord;   // record of the innermost call in progress; NULL between calls
     void *moduleInstance;           // this module, from the init record; its resources load from it
     char versionText[kVersionTextCapacity];  // file version "a.b.c.d", built at init
 };

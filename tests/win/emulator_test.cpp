@@ -59,6 +59,22 @@ TEST_F(EmulatorTest, BlocksAreGuardedAndMoveOnResize)
     EXPECT_TRUE(fmhost::Violations().empty());
 }
 
+// A message's record is usable only while the message runs: afterwards it is inaccessible,
+// so a plug-in that finishes a call through the record of a message that arrived meanwhile
+// faults, and the crash report names the stale record. The byte after a record never exists.
+TEST_F(EmulatorTest, RecordIsUnusableOnceItsMessageReturns)
+{
+    record_.messageKind = kMessageIdle;
+    ExternCallRecord *record = fmhost::detail::NewCallRecord(record_);
+    ASSERT_TRUE(record != NULL);
+    EXPECT_EQ(0, memcmp(record, &record_, sizeof record_));
+    EXPECT_EQ((DWORD)PAGE_READWRITE, Protection(record));
+    EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection((char *)record + sizeof *record));
+    fmhost::detail::RetireCallRecord(record);
+    EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection(record));
+    EXPECT_NE(std::string::npos, fmhost::detail::DescribeRecordAddress(&record->result).find("stale record"));
+}
+
 // Each breach of the host's rules is logged as a violation.
 TEST_F(EmulatorTest, RuleBreaksAreViolations)
 {

@@ -28,3 +28,5 @@ add_dependencies(files_win_test open_recorder)
 # Paths that name the very file over names the code page cannot hold; device names.
 tarvel_add_win_test(exact_path_win_test tests/win/exact_path_test.cpp
     encoding/utf16_text.cpp encoding/windows_codepages.cpp)
+# Messages that arrive while a dialog of a call is open.
+tarvel_add_win_test(nested_win_test tests/win/nested_message_test.cpp)
