@@ -321,3 +321,57 @@ TEST_F(ScanWatchTest, ShortScanShowsNoWindow)
     EXPECT_EQ(0, dialogsCreated);
     EXPECT_EQ(150u, FetchAll().size());
 }
+
+// During a long scan the host's loop sends more: idle and Tarv-Version work as usual, and so
+// does Tarv-SetDialogFilter; the four scan functions do nothing and write nothing, since the
+// list and the settings are the scan's. The scan ends on its own record, with its own settings.
+TEST_F(ScanWatchTest, CallsArrivingDuringALongScan)
+{
+    const std::string tree = root_ + "\\tree", other = root_ + "\\other";
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), NULL) && CreateDirectoryA(other.c_str(), NULL));
+    ASSERT_TRUE(MakeFile(other + "\\elsewhere.txt"));
+    root_ = tree;
+    Paths made = MakeTree(10, 100);
+    std::sort(made.begin(), made.end());
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    fmhost::ClearNestedMessages();
+    fmhost::ScheduleNestedIdle(0);
+    fmhost::ScheduleNestedCall(0, kTarvVersion, "");
+    fmhost::ScheduleNestedCall(0, kTarvSetFolder, other);
+    fmhost::ScheduleNestedCall(0, kTarvGetNextFilePath, "");
+    fmhost::ScheduleNestedCall(0, kTarvSetFileFilter, "*.none");
+    fmhost::ScheduleNestedCall(0, kTarvUseSubfolders, "off");
+    fmhost::ScheduleNestedCall(0, kTarvSetDialogFilter, "Text files;*.txt");
+    // The emulator sends by real time: give its timer room to come round during the scan.
+    onTick = []() { Sleep(40); };
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, tree));
+    onTick = nullptr;
+    EXPECT_EQ((uint32_t)kTarvSetFolder, fmhost::LastRecord().functionId);
+
+    const std::vector<fmhost::NestedOutcome> &outcomes = fmhost::NestedOutcomes();
+    ASSERT_EQ(7u, outcomes.size());
+    for (size_t i = 0; i < outcomes.size(); i++) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(outcomes[i].state == fmhost::NestedState::kSent) << "not sent during the scan";
+        EXPECT_EQ(1, outcomes[i].depth);
+        EXPECT_TRUE(outcomes[i].violations.empty()) << outcomes[i].violations.front();
+    }
+    const fmhost::CallbackCounts &idle = outcomes[0].counts;
+    EXPECT_EQ(0, idle.setSize + idle.getSize + idle.lock + idle.unlock + idle.memoryError);
+    EXPECT_EQ("tarvel v2.0.0.7", outcomes[1].result.text);
+    for (size_t i = 2; i <= 5; i++) {
+        SCOPED_TRACE(outcomes[i].functionId);
+        const fmhost::CallbackCounts &c = outcomes[i].counts;
+        EXPECT_FALSE(outcomes[i].result.touched || outcomes[i].result.resized);
+        EXPECT_EQ(0, c.setSize + c.getSize + c.lock + c.unlock + c.memoryError)
+            << "a scan function did something while the scan walked";
+    }
+    EXPECT_EQ(kOk, outcomes[6].result.text);
+
+    // Every file of the scan's own settings, and the settings as they were for the next one.
+    Paths found = FetchAll();
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(made, found);
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, tree));
+    EXPECT_EQ(made.size(), FetchAll().size());
+}
