@@ -10,9 +10,13 @@
 // What one showing of the dialog draws with, made before it and released after it. Each
 // showing has its own: the host may send the preferences message again while this dialog is
 // open, and the dialog shown then must not release what this one still draws with.
+// The logo's halves are loaded here too, not by the picture controls from the template: a
+// control deletes a bitmap it loaded itself in Windows but not in every implementation of
+// it, while one set from outside is always its setter's to delete.
 struct InformationDialogPaint {
     HFONT headingFont;
     HBRUSH whiteBrush;
+    HBITMAP logoUpper, logoLower;
 };
 
 HFONT CreateHeadingFont(void)
@@ -43,6 +47,10 @@ INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam,
         SetDlgItemTextA(dialog, IDC_VERSION_VALUE, pluginState.versionText);
         if (paint->headingFont != NULL)
             SendDlgItemMessageA(dialog, IDC_HEADING, WM_SETFONT, (WPARAM)paint->headingFont, TRUE);
+        if (paint->logoUpper != NULL)
+            SendDlgItemMessageA(dialog, IDC_LOGO_UPPER, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)paint->logoUpper);
+        if (paint->logoLower != NULL)
+            SendDlgItemMessageA(dialog, IDC_LOGO_LOWER, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)paint->logoLower);
         ShowWindow(dialog, SW_SHOW);
         UpdateWindow(dialog);
         return TRUE;
@@ -73,6 +81,8 @@ void ShowInformationDialog(HINSTANCE module, HWND owner)
     InformationDialogPaint paint;
     paint.headingFont = CreateHeadingFont();
     paint.whiteBrush = CreateSolidBrush(RGB(255, 255, 255));
+    paint.logoUpper = (HBITMAP)LoadImageA(module, MAKEINTRESOURCEA(IDB_LOGO_UPPER), IMAGE_BITMAP, 0, 0, 0);
+    paint.logoLower = (HBITMAP)LoadImageA(module, MAKEINTRESOURCEA(IDB_LOGO_LOWER), IMAGE_BITMAP, 0, 0, 0);
     DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_INFORMATION), owner, InformationDialogProc,
                     (LPARAM)&paint);
     // The dialog and its controls are gone now, so nothing still draws with these.
@@ -80,4 +90,8 @@ void ShowInformationDialog(HINSTANCE module, HWND owner)
         DeleteObject(paint.headingFont);
     if (paint.whiteBrush != NULL)
         DeleteObject(paint.whiteBrush);
+    if (paint.logoUpper != NULL)
+        DeleteObject(paint.logoUpper);
+    if (paint.logoLower != NULL)
+        DeleteObject(paint.logoLower);
 }

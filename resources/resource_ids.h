@@ -13,6 +13,8 @@
 #define IDB_LOGO_UPPER 121
 #define IDB_LOGO_LOWER 122
 #define IDC_HEADING 1001
+#define IDC_LOGO_UPPER 1004  // the logo halves, set by the dialog's code (see info_dialog.cpp)
+#define IDC_LOGO_LOWER 1005
 #define IDC_VERSION_VALUE 147
 #define IDC_SCAN_FOLDER 1002
 #define IDC_SCAN_COUNT 1003
