@@ -22,6 +22,7 @@
 
 #include "host/emulator.h"
 #include "plugin/handlers.h"
+#include "tests/win/support/unix_link.h"
 
 namespace {
 
@@ -377,38 +378,6 @@ void PrintModule(const char *title, const ModuleFigures &f)
         printf("  host rule breaks seen: %lu\n", (unsigned long)f.violations);
 }
 
-// Makes a Unix symbolic link at link (a path in the prefix) to target, as ln takes it: Wine
-// has no Windows call that makes one, but runs Unix programs.
-bool MakeUnixLink(const std::string &target, const std::string &link)
-{
-    typedef char *(CDECL * UnixNameProc)(LPCWSTR);
-    UnixNameProc unixName = (UnixNameProc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"),
-                                                                 "wine_get_unix_file_name");
-    WCHAR wideLink[MAX_PATH];
-    if (unixName == NULL || MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wideLink, MAX_PATH) == 0)
-        return false;
-    char *unixLink = unixName(wideLink);
-    if (unixLink == NULL)
-        return false;
-    std::string command = "start.exe /wait /unix /bin/ln -s " + target + " " + unixLink;
-    HeapFree(GetProcessHeap(), 0, unixLink);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (int tries = 0; tries < 100; tries++) {
-        if (GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES)
-            return true;
-        Sleep(50);
-    }
-    return false;
-}
-
 // In every tenth folder, a link to the folder after it: the scan (and the bare walk) goes
 // through it, so that folder's files come twice. Returns the number of links made.
 int AddLinks(const std::string &root, int folders)
@@ -418,8 +387,11 @@ int AddLinks(const std::string &root, int folders)
         char link[64], target[64];
         snprintf(link, sizeof link, "\\folder%04d\\next", folder);
         snprintf(target, sizeof target, "../folder%04d", folder + 1);
-        if (!MakeUnixLink(target, root + link))
+        std::string error;
+        if (!MakeUnixLink(target, root + link, &error)) {
+            fprintf(stderr, "%s\n", error.c_str());
             return -1;
+        }
         links++;
     }
     return links;

@@ -16,7 +16,7 @@ foreach(property COMPILE_DEFINITIONS COMPILE_OPTIONS INCLUDE_DIRECTORIES LINK_OP
 endforeach()
 target_compile_definitions(tarvel_fixedgrowth PRIVATE TARVEL_SCAN_FIXED_GROWTH)
 
-add_executable(scan_bench EXCLUDE_FROM_ALL bench/scan_bench.cpp)
+add_executable(scan_bench EXCLUDE_FROM_ALL bench/scan_bench.cpp tests/win/support/unix_link.cpp)
 target_include_directories(scan_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(scan_bench PRIVATE ${TARVEL_WARNINGS} -O2)
 target_link_libraries(scan_bench PRIVATE fmhost_emulator)

@@ -62,7 +62,8 @@ add_library(tarvel_win_test_support STATIC
     tests/win/support/test_main.cpp
     tests/win/support/dialog_driver.cpp
     tests/win/support/gdi_objects.cpp
-    tests/win/support/ansi_text.cpp)
+    tests/win/support/ansi_text.cpp
+    tests/win/support/unix_link.cpp)
 target_link_libraries(tarvel_win_test_support PUBLIC fmhost_emulator GTest::gtest)
 target_compile_options(tarvel_win_test_support PRIVATE ${TARVEL_WARNINGS})
 

@@ -13,6 +13,7 @@
 #include "resources/resource_ids.h"
 #include "tests/win/support/gdi_objects.h"
 #include "tests/win/support/plugin_fixture.h"
+#include "tests/win/support/unix_link.h"
 
 namespace {
 
@@ -21,52 +22,14 @@ const char kCannotIterate[] = "-003 (Cannot iterate directory)";
 
 typedef std::vector<std::string> Paths;
 
-// Makes a Unix symbolic link at link (a Windows path in the prefix) to target (as ln takes
-// it). Wine has no Windows call that makes one, but runs Unix programs.
-bool MakeUnixLink(const std::string &target, const std::string &link)
+// A Unix link that the test fails on when it cannot be made.
+bool MakeLink(const std::string &target, const std::string &link)
 {
-    typedef char *(CDECL * UnixNameProc)(LPCWSTR);
-    UnixNameProc unixName = (UnixNameProc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"),
-                                                                 "wine_get_unix_file_name");
-    if (unixName == NULL) {
-        ADD_FAILURE() << "not running under Wine: cannot make a Unix link";
-        return false;
-    }
-    WCHAR wideLink[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wideLink, MAX_PATH);
-    char *unixLink = unixName(wideLink);
-    if (unixLink == NULL) {
-        ADD_FAILURE() << "no Unix name for " << link;
-        return false;
-    }
-    std::string command = "start.exe /wait /unix /bin/ln -s " + target + " " + unixLink;
-    HeapFree(GetProcessHeap(), 0, unixLink);
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
-        ADD_FAILURE() << "cannot run " << command << ", error " << GetLastError();
-        return false;
-    }
-    WaitForSingleObject(process.hProcess, 10000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    // start.exe does not always wait for a Unix program: give the link a moment to appear.
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    for (int tries = 0; tries < 100 && attributes == INVALID_FILE_ATTRIBUTES; tries++) {
-        attributes = GetFileAttributesA(link.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES)
-            Sleep(50);
-    }
-    if (code != 0 || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        ADD_FAILURE() << command << " gave " << code << ", attributes 0x" << std::hex << attributes;
-        return false;
-    }
-    return true;
+    std::string error;
+    if (MakeUnixLink(target, link, &error))
+        return true;
+    ADD_FAILURE() << error;
+    return false;
 }
 
 // The plug-in's clock: moves on by kTickStepMs at every look, and lets the test act on the
@@ -187,10 +150,10 @@ TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
     ASSERT_TRUE(MakeFile(root_ + "\\f.txt"));
     ASSERT_TRUE(MakeFile(root_ + "\\a\\g.txt"));
     ASSERT_TRUE(MakeFile(root_ + "\\b\\h.txt"));
-    ASSERT_TRUE(MakeUnixLink(".", root_ + "\\a\\dot"));
-    ASSERT_TRUE(MakeUnixLink("..", root_ + "\\a\\up"));
-    ASSERT_TRUE(MakeUnixLink("../b", root_ + "\\a\\sibling"));
-    ASSERT_TRUE(MakeUnixLink(".", root_ + "\\top"));
+    ASSERT_TRUE(MakeLink(".", root_ + "\\a\\dot"));
+    ASSERT_TRUE(MakeLink("..", root_ + "\\a\\up"));
+    ASSERT_TRUE(MakeLink("../b", root_ + "\\a\\sibling"));
+    ASSERT_TRUE(MakeLink(".", root_ + "\\top"));
 
     ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_));
     Paths found = FetchAll();
