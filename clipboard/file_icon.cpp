@@ -8,6 +8,7 @@
 #include <string.h>
 #include "../encoding/codepage.h"
 #include "../encoding/wide_text.h"
+#include "../files/device_name.h"
 #include "../plugin/handlers.h"
 #include "../plugin/host_text.h"
 #include "../plugin/host_window.h"
@@ -113,7 +114,9 @@ void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, IconSize s
     HRESULT oleInitialized = OleInitialize(NULL);
     HRESULT comInitialized = CoInitialize(NULL);
     UINT flags = SHGFI_ICON | (size == kSmallIcon ? SHGFI_SMALLICON : SHGFI_LARGEICON);
-    if (!pathRead || SHGetFileInfoW(widePath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
+    // A device (NUL, COM1, ...) has no icon of its own, and asking the shell for one opens it.
+    if (!pathRead || IsDeviceName(widePath) ||
+        SHGetFileInfoW(widePath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
         goto done;
 
     // The bitmap is rendered before the clipboard is opened, so that a failure here leaves

@@ -248,8 +248,8 @@ TEST_F(ClipboardTest, RefusedPaletteIsDeletedAndTheBitmapStillPlaced)
     ExpectClosedAndNothingLive("after the icon copy");
 }
 
-// A path that names nothing: -001, the clipboard as it was (not even emptied), and the
-// snapshot taken all the same, so a restore brings back the same content.
+// A path that names nothing, or a device: -001, the clipboard as it was (not even emptied),
+// and the snapshot taken all the same, so a restore brings back the same content.
 TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
 {
     ASSERT_TRUE(PlaceOnClipboard(window_, {{CF_TEXT, "still here"}}));
@@ -258,9 +258,13 @@ TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
     DWORD sequence = GetClipboardSequenceNumber();
     ResetCounts();
 
-    EXPECT_EQ(kStatusIncorrectOption, CopyLargeIcon(TestScratchFolder() + "\\no such file.txt").text);
+    for (const std::string &path : {TestScratchFolder() + "\\no such file.txt", std::string("NUL"),
+                                    std::string("COM1"), TestScratchFolder() + "\\aux.txt"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(kStatusIncorrectOption, CopyLargeIcon(path).text);
+        EXPECT_EQ(sequence, GetClipboardSequenceNumber());
+    }
     EXPECT_EQ(1, Counts().openClipboard) << "only the snapshot opens the clipboard";
-    EXPECT_EQ(sequence, GetClipboardSequenceNumber());
 
     EXPECT_EQ(kStatusOk, Restore().text);
     std::string restored;
