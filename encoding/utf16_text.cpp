@@ -56,9 +56,6 @@ static int CodeOfUnit(const uint16_t *upperHalf, uint16_t unit)
     return -1;
 }
 
-static bool IsHighSurrogate(uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-static bool IsLowSurrogate(uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 NameFit Utf16ToSingleByte(const uint16_t *upperHalf, const CodePageMaps *hostMaps,
                           const Utf16Unit *name, size_t length, char *out, size_t capacity,
                           size_t *written)

@@ -51,6 +51,10 @@ NameFit Utf16ToSingleByte(const uint16_t *upperHalf, const CodePageMaps *hostMap
                           const Utf16Unit *name, size_t length, char *out, size_t capacity,
                           size_t *written);
 
+// The halves of a surrogate pair, which together stand for one character beyond U+FFFF.
+inline bool IsHighSurrogate(uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+inline bool IsLowSurrogate(uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
 // True when the byte, a code of the Windows code page, comes back to itself through the
 // conversion to host codes and back with maps. NULL maps: always true.
 bool SurvivesHostRoundTrip(const CodePageMaps *maps, unsigned char code);

@@ -93,9 +93,6 @@ static bool BytesSurviveHostRoundTrip(const CodePageMaps *hostMaps, const char *
     return true;
 }
 
-static bool IsHighSurrogateUnit(WCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-static bool IsLowSurrogateUnit(WCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
 // The system's ANSI code page: the name whole when it fits, else character by character,
 // each that does not fit as kUnfitCharacter.
 static NameFit WideNameToAnsi(const CodePageMaps *hostMaps, const WCHAR *name, size_t length,
@@ -125,7 +122,7 @@ static NameFit WideNameToAnsi(const CodePageMaps *hostMaps, const WCHAR *name, s
     size_t used = 0;
     for (size_t i = 0; i < length;) {
         int units = 1;
-        if (IsHighSurrogateUnit(name[i]) && i + 1 < length && IsLowSurrogateUnit(name[i + 1]))
+        if (IsHighSurrogate(name[i]) && i + 1 < length && IsLowSurrogate(name[i + 1]))
             units = 2;
         char bytes[8];
         int bytesCount = 0;

@@ -10,9 +10,11 @@
 #include "extension_filter.h"
 #include "plugin/host_text.h"
 #include "scan_list.h"
-#include "scan_path.h"
 #include "scan_progress.h"
 
+// Capacity in UTF-16 units of the walk's folder path and search pattern, terminator included:
+// the file functions reach no longer path.
+enum { kScanPathCapacity = 260 };
 // Every level adds at least a name of one character and its separator.
 enum { kMaxWalkDepth = kScanPathCapacity / 2 };
 // Entries between two looks at the clock (and, when it is time, at the message queue).

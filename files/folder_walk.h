@@ -10,8 +10,8 @@
 //     name: in the locale's Windows codes when they hold it, else by the short name Windows
 //     keeps, else with kUnfitCharacter for each character that does not fit.
 //   - A folder that does not exist or cannot be read adds nothing. A folder whose search
-//     pattern (path, "\", "*.*") would pass kScanPathCapacity - 1 characters of UTF-16 is
-//     not read: the file functions reach no longer path.
+//     pattern (path, "\", "*.*") would pass 259 characters of UTF-16 is not read: the file
+//     functions reach no longer path.
 //   - A linked folder (a junction or symbolic link) is walked like any other, unless it leads
 //     to the folder the walk started in or to a folder on the way down to it: that would
 //     repeat the walk without end.

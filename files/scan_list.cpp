@@ -9,7 +9,6 @@
 
 #include "plugin/handlers.h"
 #include "scan_list.h"
-#include "scan_path.h"
 
 enum { kScanListInitialSize = 260 };
 
@@ -74,22 +73,19 @@ static bool ReserveScanList(size_t needed)
     return true;
 }
 
-bool AppendScanEntry(const char *folderPath, const char *name)
+bool AppendScanEntry(const char *prefix, const char *name)
 {
-    size_t folderLength = strlen(folderPath);
-    size_t separatorLength = EndsWithBackslash(folderPath) ? 0 : 1;
+    size_t prefixLength = strlen(prefix);
     size_t nameLength = strlen(name);
-    size_t entryLength = folderLength + separatorLength + nameLength;
+    size_t entryLength = prefixLength + nameLength;
     // The entry, its zero byte, and the empty entry that ends the list.
     if (entryLength > SIZE_MAX - 2 - scanListLength)
         return false;
     if (!ReserveScanList(scanListLength + entryLength + 2))
         return false;
     char *end = ScanList + scanListLength;
-    memcpy(end, folderPath, folderLength);
-    if (separatorLength != 0)
-        end[folderLength] = '\\';
-    memcpy(end + folderLength + separatorLength, name, nameLength);
+    memcpy(end, prefix, prefixLength);
+    memcpy(end + prefixLength, name, nameLength);
     end[entryLength] = '\0';
     end[entryLength + 1] = '\0';
     scanListLength += entryLength + 1;

@@ -6,13 +6,14 @@
 #ifndef TARVEL_SCAN_LIST_H
 #define TARVEL_SCAN_LIST_H
 
-// Appends folderPath, then "\" unless folderPath ends with a backslash, then name, as one
-// entry. The first entry creates the private heap and the list's block; later ones grow the
-// block with HeapReAlloc, doubling it when the entry does not fit, so that appending costs
+// Appends prefix (the folder's path with the separator that goes before a name: the walk
+// decides it, since a byte 0x5C may end a double-byte character) and name, as one entry.
+// The first entry creates the private heap and the list's block; later ones grow the block
+// with HeapReAlloc, doubling it when the entry does not fit, so that appending costs
 // amortised constant time and the block stays within about twice the text.
 // Returns false, with the list as it was, when the heap cannot be created or the block cannot
 // be allocated or grown. Does not move the iterator.
-bool AppendScanEntry(const char *folderPath, const char *name);
+bool AppendScanEntry(const char *prefix, const char *name);
 
 // Puts the iterator on the list's first entry; with no list (or an empty one) it is on none.
 void StartScanIteration(void);

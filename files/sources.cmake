@@ -1,8 +1,7 @@
 # Files and folders: file chooser, tokens, folder chooser, opening files, folder scan.
 list(APPEND TARVEL_PURE_SOURCES
     files/token.cpp
-    files/extension_filter.cpp
-    files/scan_path.cpp)
+    files/extension_filter.cpp)
 list(APPEND TARVEL_PURE_SOURCES
     files/file_name.cpp
     files/dialog_filter.cpp

@@ -1,9 +1,8 @@
-// MatchesExtensionFilter and JoinScanPath: the folder scan's name test and its path bounds.
+// MatchesExtensionFilter: the folder scan's name test.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <string>
 #include "files/extension_filter.h"
-#include "files/scan_path.h"
 
 // The filter rules in one table: which names pass which filter.
 TEST(MatchesExtensionFilter, FollowsTheFilterRules)
@@ -90,55 +89,4 @@ TEST(MatchesExtensionFilter, OverlongTokenIsCutAt255Characters)
     // The list goes on after a cut token.
     std::string list = "*." + std::string(4000, 'q') + ";*.txt";
     EXPECT_TRUE(MatchesExtensionFilter("b.txt", list.c_str()));
-}
-
-// Paths of the walk: one backslash between folder and name, and nothing at all when the
-// result would not fit (a cut path would name some other folder).
-TEST(JoinScanPath, JoinsWithOneBackslashOrRefusesWhatDoesNotFit)
-{
-    static const struct {
-        std::string folder;
-        std::string name;
-        size_t capacity;
-        bool fits;
-        std::string path;  // expected when it fits
-    } cases[] = {
-        {"C:\\Data", "*.*", 260, true, "C:\\Data\\*.*"},
-        {"C:\\Data\\", "*.*", 260, true, "C:\\Data\\*.*"},
-        {"C:\\", "a.txt", 260, true, "C:\\a.txt"},
-        {"C:", "a.txt", 260, true, "C:\\a.txt"},
-        {"C:/Data/", "a", 260, true, "C:/Data/\\a"},
-        {"", "a", 260, true, "\\a"},
-        // At the bound: capacity - 1 characters fit, one more does not.
-        {std::string(255, 'p'), "*.*", 260, true, std::string(255, 'p') + "\\*.*"},
-        {std::string(256, 'p'), "*.*", 260, false, ""},
-        {std::string(255, 'p') + "\\", "*.*", 260, true, std::string(255, 'p') + "\\*.*"},
-        {std::string(257, 'p'), "n", 260, true, std::string(257, 'p') + "\\n"},
-        {std::string(258, 'p'), "n", 260, false, ""},
-        {std::string(258, 'p'), "", 260, true, std::string(258, 'p') + "\\"},
-        {std::string(259, 'p'), "", 260, false, ""},
-        {std::string(258, 'p') + "\\", "n", 260, false, ""},
-        {std::string(4095, 'p'), "n", 260, false, ""},
-        {"a", "b", 1, false, ""},
-        {"a", "b", 3, false, ""},
-        {"a", "b", 4, true, "a\\b"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE("folder of " + std::to_string(c.folder.size()) + " characters, name \"" +
-                     c.name + "\", capacity " + std::to_string(c.capacity));
-        std::string buffer(c.capacity + 1, '#');  // one sentinel byte past the capacity
-        bool fits = JoinScanPath(c.folder.c_str(), c.name.c_str(), &buffer[0], c.capacity);
-        EXPECT_EQ(c.fits, fits);
-        EXPECT_EQ(c.fits ? c.path : std::string(), std::string(buffer.c_str()));
-        EXPECT_EQ('#', buffer[c.capacity]) << "written past the buffer";
-    }
-}
-
-TEST(JoinScanPath, RefusesMissingArguments)
-{
-    char out[8];
-    EXPECT_FALSE(JoinScanPath(NULL, "a", out, sizeof out));
-    EXPECT_FALSE(JoinScanPath("a", NULL, out, sizeof out));
-    EXPECT_FALSE(JoinScanPath("a", "b", NULL, sizeof out));
-    EXPECT_FALSE(JoinScanPath("a", "b", out, 0));
 }
