@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     filter[filterLength] = '\0';
 
     // A zero byte inside the filter ends it for both.
-    if (MatchesExtensionFilter(name, filter) !=
+    if (MatchesExtensionFilter(name, filter, NULL) !=
         ReferenceMatchesExtensionFilter(name, filter, kExtensionTokenCapacity - 1))
         abort();
 

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     memcpy(path, data, size);
     path[size] = '\0';
     size_t length = strlen(path);
-    const char *name = FileNameOfPath(path);
+    const char *name = FileNameOfPath(path, NULL);
     if (name < path || name > path + length)
         abort();
     if (name == path) {

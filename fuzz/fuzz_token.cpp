@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size_t steps = 0;
     do {
         memset(token, 0, capacity);
-        const char *next = ReadToken(position, token, capacity);
+        const char *next = ReadToken(position, token, capacity, NULL);
         if (token[capacity - 1] != '\0')
             abort();  // the token must always end inside its buffer
         if (next != NULL && (next <= position || next > text + strlen(text)))
