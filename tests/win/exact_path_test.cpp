@@ -536,3 +536,35 @@ TEST_F(ExactPathTest, NtPathsAreRefused)
         EXPECT_EQ(c.openFile == kOk ? 1u : 0u, shellPaths.size());
     }
 }
+
+// The real open-file dialog, picking each of Ђ.txt and ђ.txt, which share one short name in
+// Wine: the path that comes back opens the very file picked, or none. Before, both came back
+// as that short name, which opens one of them.
+TEST_F(ExactPathDialogTest, FileDialogNeverGivesAnotherFilesShortName)
+{
+    const std::string folder = TestScratchFolder();
+    const std::string names[] = {"\xd0\x82.txt", "\xd1\x92.txt"};  // Ђ.txt, ђ.txt in UTF-8
+    std::string script, error;
+    for (const std::string &name : names)
+        script += "printf %s " + ShellQuoted(name) + " >" + ShellQuoted(UnixPathOf(folder) + "/" + name) + "\n";
+    ASSERT_TRUE(RunUnixScript(script, &error)) << error;
+    ASSERT_EQ(kOk, CallText(kTarvSetInitialFolder, folder));
+
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        const std::wstring chosen = Wide(folder, CP_ACP) + L"\\" + Wide(name, CP_UTF8);
+        bool pressed = false;
+        DialogDriver driver({
+            [&](HWND dialog) { SetWindowTextW(GetDlgItem(dialog, kFileNameBox), chosen.c_str()); },
+            [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
+        });
+        fmhost::CallResult result = Call(kTarvGetFilePath, "Pick");
+        ASSERT_TRUE(driver.Seen()) << "the dialog never appeared";
+        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_TRUE(pressed);
+        SCOPED_TRACE(result.text);
+        ASSERT_EQ(folder + "\\", result.text.substr(0, folder.size() + 1));
+        std::string content = ContentOpenedBy(result.text);
+        EXPECT_TRUE(content.empty() || content == name) << "opens " << content;
+    }
+}
