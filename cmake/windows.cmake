@@ -67,12 +67,28 @@ add_library(tarvel_win_test_support STATIC
 target_link_libraries(tarvel_win_test_support PUBLIC fmhost_emulator GTest::gtest)
 target_compile_options(tarvel_win_test_support PRIVATE ${TARVEL_WARNINGS})
 
-# tarvel_add_win_test(name source... [LOCKS lock...] [TIMEOUT seconds])
+# tarvel_build_locale(name): the Unix locale name.UTF-8 (e.g. ja_JP), which Debian ships only as
+# a source, built into the build folder once, for the tests that run under it.
+function(tarvel_build_locale name)
+    if(TARGET locale_${name})
+        return()
+    endif()
+    set(folder ${CMAKE_BINARY_DIR}/locales/${name}.UTF-8)
+    add_custom_command(OUTPUT ${folder}/LC_CTYPE
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/locales
+                       COMMAND localedef -i ${name} -f UTF-8 ${folder}
+                       COMMENT "Building the Unix locale ${name}.UTF-8")
+    add_custom_target(locale_${name} DEPENDS ${folder}/LC_CTYPE)
+endfunction()
+
+# tarvel_add_win_test(name source... [LOCKS lock...] [TIMEOUT seconds] [LOCALE name])
 # One test program; every GoogleTest case in it becomes a CTest test "win.<name>.<case>",
 # run in its own Wine process. LOCKS names the shared things (clipboard, syscolors,
 # associations) that the cases touch, so that CTest never runs two such tests at once.
+# LOCALE runs the cases under that Unix locale, built into the build folder (Wine takes the
+# system's ANSI code page from it).
 function(tarvel_add_win_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "LOCKS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;LOCALE" "LOCKS" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
@@ -83,6 +99,12 @@ function(tarvel_add_win_test name)
     target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++)
     add_dependencies(${name} tarvel)
     set(props TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "TARVEL_TEST_TIMEOUT=${ARG_TIMEOUT}")
+    if(ARG_LOCALE)
+        tarvel_build_locale(${ARG_LOCALE})
+        add_dependencies(${name} locale_${ARG_LOCALE})
+        # A property of its own: a second ENVIRONMENT entry would not survive test discovery.
+        list(APPEND props ENVIRONMENT_MODIFICATION "TARVEL_WINE_LOCALE=set:${ARG_LOCALE}.UTF-8")
+    endif()
     if(ARG_LOCKS)
         string(REPLACE ";" "," locks "${ARG_LOCKS}")
         list(APPEND props RESOURCE_LOCK "${ARG_LOCKS}")

@@ -160,3 +160,23 @@ NameFit WideNameToWindowsCodes(unsigned codePage, const CodePageMaps *hostMaps, 
                                  capacity, written);
     return WideNameToAnsi(hostMaps, name, length, out, capacity, written);
 }
+
+const LeadBytes *AnsiLeadBytes(LeadBytes *leads)
+{
+    CPINFO information;
+    memset(&information, 0, sizeof information);
+    if (!GetCPInfo(CP_ACP, &information) || information.MaxCharSize != 2)
+        return NULL;
+    memset(leads, 0, sizeof *leads);
+    // Ranges of lead bytes, first and last, up to a pair of zeros.
+    for (int i = 0; i + 1 < MAX_LEADBYTES && information.LeadByte[i] != 0; i += 2) {
+        for (unsigned code = information.LeadByte[i]; code <= information.LeadByte[i + 1]; code++)
+            leads->isLead[code] = true;
+    }
+    return leads;
+}
+
+const LeadBytes *HostTextLeadBytes(LeadBytes *leads)
+{
+    return CurrentCodePageMaps() != NULL ? NULL : AnsiLeadBytes(leads);
+}

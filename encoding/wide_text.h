@@ -13,6 +13,7 @@
 #include <stddef.h>
 
 #include "codepage.h"
+#include "lead_bytes.h"
 #include "utf16_text.h"
 
 // Converts path (zero-terminated, host codes) in place to Windows codes with the current
@@ -37,5 +38,13 @@ bool AnsiBytesToWide(const char *bytes, size_t count, WCHAR *out, size_t capacit
 // hostMaps: the table the result will be converted with before it goes to the host, or NULL.
 NameFit WideNameToWindowsCodes(unsigned codePage, const CodePageMaps *hostMaps, const WCHAR *name,
                                size_t length, char *out, size_t capacity, size_t *written);
+
+// Fills leads with the lead bytes of the system's ANSI code page and returns leads, when that
+// code page is double-byte; otherwise returns NULL: every character is one byte.
+const LeadBytes *AnsiLeadBytes(LeadBytes *leads);
+
+// The lead bytes in which a host text is read: NULL (single bytes) while a table is in force,
+// whose codes are single bytes; otherwise AnsiLeadBytes(leads).
+const LeadBytes *HostTextLeadBytes(LeadBytes *leads);
 
 #endif

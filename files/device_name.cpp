@@ -27,9 +27,7 @@ static bool IsPortDigit(Utf16Unit unit)
     return (unit >= '1' && unit <= '9') || unit == 0x00B9 || unit == 0x00B2 || unit == 0x00B3;
 }
 
-// True when the base of a name (the part before any '.' or ':', trailing blanks cut) is a
-// reserved device name.
-static bool IsReservedBase(const Utf16Unit *name, size_t length)
+size_t DeviceNameBaseLength(const Utf16Unit *name, size_t length)
 {
     size_t base = 0;
     while (base < length && name[base] != '.' && name[base] != ':')
@@ -39,15 +37,18 @@ static bool IsReservedBase(const Utf16Unit *name, size_t length)
     static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (size_t i = 0; i < sizeof kDevices / sizeof kDevices[0]; i++) {
         if (EqualsWord(name, base, kDevices[i]))
-            return true;
+            return base;
     }
-    return base == 4 && (EqualsWord(name, 3, "COM") || EqualsWord(name, 3, "LPT")) &&
-           IsPortDigit(name[3]);
+    bool port = base == 4 && (EqualsWord(name, 3, "COM") || EqualsWord(name, 3, "LPT")) &&
+                IsPortDigit(name[3]);
+    return port ? base : 0;
 }
 
-// True for "\\.\" and "\\?\" (either slash) not followed by a drive or "UNC\".
+// True for "\\.\" and "\\?\" (either slash) not followed by a drive or "UNC\", and for "\??\".
 static bool IsInDeviceNamespace(const Utf16Unit *path)
 {
+    if (IsSeparator(path[0]) && path[1] == '?' && path[2] == '?' && IsSeparator(path[3]))
+        return true;
     if (!IsSeparator(path[0]) || !IsSeparator(path[1]) || (path[2] != '.' && path[2] != '?') ||
         !IsSeparator(path[3]))
         return false;
@@ -75,5 +76,5 @@ bool IsDeviceName(const Utf16Unit *path)
     // A drive in front of the name: "C:NUL".
     if (start == 0 && end >= 2 && path[1] == ':')
         start = 2;
-    return IsReservedBase(path + start, end - start);
+    return DeviceNameBaseLength(path + start, end - start) != 0;
 }

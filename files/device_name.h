@@ -10,9 +10,16 @@
 //     case of ASCII letters, with blanks after it, an extension or a ':' and whatever follows;
 //     a folder or drive may stand in front ("C:\x\AUX.txt", "C:NUL");
 //   - or it is in the device namespace: "\\.\" or "\\?\" (either slash) followed by anything
-//     but a drive's folder ("C:\...") or "UNC\"; "\\.\C:" alone is the volume itself.
+//     but a drive's folder ("C:\...") or "UNC\"; "\\.\C:" alone is the volume itself;
+//   - or it is in the object manager's namespace, "\??\" (either slash), which Windows hands
+//     on without reading it as a path at all ("\??\C:\..." included).
 // Windows opens these as devices wherever they stand, so no dialog, shell call or existence
 // test may take them for files.
 bool IsDeviceName(const Utf16Unit *path);
+
+// When the name (length units, need not be terminated) is one of the reserved device names
+// above, as the last name of a path: the length of its base, the device's own name (the part
+// before any '.' or ':', trailing blanks cut). Otherwise 0.
+size_t DeviceNameBaseLength(const Utf16Unit *name, size_t length);
 
 #endif

@@ -7,18 +7,18 @@
 static const char kDefaultDescription[] = "All Files";
 static const char kDefaultPattern[] = "*.*";
 
-bool IsDialogFilterAccepted(const char *list)
+bool IsDialogFilterAccepted(const char *list, const LeadBytes *leads)
 {
     char description[kFilterTokenCapacity];
     char pattern[kFilterTokenCapacity];
     const char *position = list;
     for (;;) {
         memset(description, 0, sizeof description);
-        position = ReadToken(position, description, sizeof description);
+        position = ReadToken(position, description, sizeof description, leads);
         if (description[0] == '\0')
             return true;
         memset(pattern, 0, sizeof pattern);
-        position = ReadToken(position, pattern, sizeof pattern);
+        position = ReadToken(position, pattern, sizeof pattern, leads);
         if (pattern[0] == '\0')
             return false;
     }
@@ -41,7 +41,7 @@ static bool AppendPair(char *filter, size_t capacity, size_t *used, const char *
     return true;
 }
 
-size_t BuildDialogFilter(const char *list, char *filter, size_t capacity)
+size_t BuildDialogFilter(const char *list, char *filter, size_t capacity, const LeadBytes *leads)
 {
     if (filter == NULL || capacity == 0)
         return 0;
@@ -56,12 +56,12 @@ size_t BuildDialogFilter(const char *list, char *filter, size_t capacity)
     const char *position = list;
     for (;;) {
         memset(description, 0, sizeof description);
-        position = ReadToken(position, description, sizeof description);
+        position = ReadToken(position, description, sizeof description, leads);
         // A description that ends the list has no pattern: it is dropped.
         if (description[0] == '\0' || position == NULL)
             break;
         memset(pattern, 0, sizeof pattern);
-        position = ReadToken(position, pattern, sizeof pattern);
+        position = ReadToken(position, pattern, sizeof pattern, leads);
         // A stored list always has a pattern here; an empty one would end the dialog's list
         // early, so the pair is left out rather than written half.
         if (pattern[0] == '\0')

@@ -3,11 +3,14 @@
 //
 // A stored list alternates descriptions and patterns, separated by ';' ("Text files;*.txt").
 // Tokens are read with ReadToken through a buffer of kFilterTokenCapacity bytes, so a token
-// longer than kFilterTokenCapacity - 1 characters is cut to that length.
+// longer than kFilterTokenCapacity - 1 bytes is cut to that length. The list is read by
+// characters in its code page (leads: its lead bytes when double-byte, else NULL).
 #ifndef TARVEL_DIALOG_FILTER_H
 #define TARVEL_DIALOG_FILTER_H
 
 #include <stddef.h>
+
+#include "encoding/lead_bytes.h"
 
 enum { kFilterTokenCapacity = 250 };  // bytes of one token, terminator included
 
@@ -19,7 +22,7 @@ enum { kFilterTokenCapacity = 250 };  // bytes of one token, terminator included
 // A list whose first token is empty (an empty list, one of blanks only, one that begins with
 // ';') is accepted; what follows the first empty description is never looked at.
 // A NULL list counts as empty.
-bool IsDialogFilterAccepted(const char *list);
+bool IsDialogFilterAccepted(const char *list, const LeadBytes *leads);
 
 // Zero-fills filter (capacity bytes) and writes the dialog form of list into it: pairs of
 // zero-terminated description and pattern strings, closed by one more zero byte.
@@ -31,6 +34,6 @@ bool IsDialogFilterAccepted(const char *list);
 //     closing zero always stays inside the buffer; with DIALOG_FILTER_CAPACITY of the list's
 //     length every pair fits.
 // Returns the number of pairs written. A NULL filter or a capacity of 0 writes nothing.
-size_t BuildDialogFilter(const char *list, char *filter, size_t capacity);
+size_t BuildDialogFilter(const char *list, char *filter, size_t capacity, const LeadBytes *leads);
 
 #endif

@@ -1,85 +1,186 @@
-// WidePathToExactCodes: a path chosen in a dialog, in the plug-in's codes, with the short name
-// of every folder or file whose own name the code page cannot hold.
+// FoundNameToCodes and WidePathToExactCodes: names and paths found on a disk or chosen in a
+// dialog, in the plug-in's codes, with a proven short name (or kUnfitCharacter) for every name
+// that the code page cannot hold or that Windows would not read back as itself.
 #include "exact_path.h"
 
 #include <string.h>
 
 #include "encoding/wide_text.h"
+#include "files/exact_name.h"
 #include "plugin/host_text.h"
 
 static bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
 
-// The path up to a name and the short path Windows gives for it. No call that takes them
-// dispatches messages, so no other call of the plug-in can come between.
-static WCHAR longPrefix[kTextCapacity];
-static WCHAR shortPrefix[kTextCapacity];
+// A folder and a short name in it, for the search that proves the short name; a path up to
+// a name and its short path from Windows; the path so far in the forms its names came back
+// in. No call that takes them dispatches messages, so no other call of the plug-in can come
+// between.
+static WCHAR proofPath[kTextCapacity];
+static WCHAR longPath[kTextCapacity];
+static WCHAR shortPath[kTextCapacity];
+static WCHAR exactPrefix[kTextCapacity];
 
-// Puts the short name of the name that ends at path[end] into shortName (capacity units).
-// Returns false when Windows gives none, or gives the long name itself (a volume that keeps
-// no short names).
-static bool ShortNameOf(const WCHAR *path, size_t start, size_t end, WCHAR *shortName,
-                        size_t capacity)
+bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
+                       size_t length)
 {
-    if (end > kTextCapacity - 1)
+    size_t shortLength = wcslen(shortName);
+    // A short name that is itself no exact name could be read as a wildcard or a way back.
+    if (!NameReadsBackAsItself(shortName, shortLength))
         return false;
-    memcpy(longPrefix, path, end * sizeof(WCHAR));
-    longPrefix[end] = 0;
-    memset(shortPrefix, 0, sizeof shortPrefix);
-    DWORD length = GetShortPathNameW(longPrefix, shortPrefix, kTextCapacity);
-    if (length == 0 || length >= kTextCapacity)
+    size_t folderLength = wcslen(folder);
+    if (folderLength + shortLength > kTextCapacity - 1)
         return false;
-    while (length > 0 && IsPathSeparator(shortPrefix[length - 1]))
-        length--;
-    size_t nameStart = length;
-    while (nameStart > 0 && !IsPathSeparator(shortPrefix[nameStart - 1]))
-        nameStart--;
-    size_t nameLength = length - nameStart;
-    if (nameLength == 0 || nameLength > capacity - 1)
+    memcpy(proofPath, folder, folderLength * sizeof(WCHAR));
+    memcpy(proofPath + folderLength, shortName, (shortLength + 1) * sizeof(WCHAR));
+    WIN32_FIND_DATAW found;
+    memset(&found, 0, sizeof found);
+    HANDLE search = FindFirstFileW(proofPath, &found);
+    if (search == INVALID_HANDLE_VALUE)
         return false;
-    if (nameLength == end - start &&
-        memcmp(shortPrefix + nameStart, path + start, nameLength * sizeof(WCHAR)) == 0)
-        return false;
-    memcpy(shortName, shortPrefix + nameStart, nameLength * sizeof(WCHAR));
-    shortName[nameLength] = 0;
-    return true;
+    FindClose(search);
+    found.cFileName[MAX_PATH - 1] = 0;
+    return wcslen(found.cFileName) == length &&
+           memcmp(found.cFileName, name, length * sizeof(WCHAR)) == 0;
 }
 
-bool WidePathToExactCodes(const WCHAR *path, unsigned codePage, const CodePageMaps *hostMaps,
-                          char *out, size_t capacity)
+NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
+                          const WCHAR *shortName, NameRule rule, unsigned codePage,
+                          const CodePageMaps *hostMaps, char *out, size_t capacity,
+                          size_t *written)
+{
+    size_t ignored = 0;
+    if (written == NULL)
+        written = &ignored;
+    NameFit fit = WideNameToWindowsCodes(codePage, hostMaps, name, length, out, capacity, written);
+    if (fit == kNameTooLong)
+        return kNameTooLongForm;
+    bool readsBack = rule == kNamesAsGiven || NameReadsBackAsItself(name, length);
+    if (fit == kNameFits && readsBack)
+        return kLongNameForm;
+
+    if (shortName != NULL && shortName[0] != 0) {
+        char shortCodes[MAX_PATH];
+        size_t shortWritten = 0;
+        if (WideNameToWindowsCodes(codePage, hostMaps, shortName, wcslen(shortName), shortCodes,
+                                   sizeof shortCodes, &shortWritten) == kNameFits &&
+            IsProvenShortName(folder, shortName, name, length)) {
+            if (shortWritten > capacity - 1) {
+                out[0] = '\0';
+                *written = 0;
+                return kNameTooLongForm;
+            }
+            memcpy(out, shortCodes, shortWritten + 1);
+            *written = shortWritten;
+            return kShortNameForm;
+        }
+    }
+
+    if (readsBack)
+        return kMaskedNameForm;  // the conversion has put kUnfitCharacter in already
+    WCHAR masked[MAX_PATH];
+    if (length > MAX_PATH) {
+        out[0] = '\0';
+        *written = 0;
+        return kNameTooLongForm;
+    }
+    memcpy(masked, name, length * sizeof(WCHAR));
+    MaskRewrittenCharacters(masked, length);
+    fit = WideNameToWindowsCodes(codePage, hostMaps, masked, length, out, capacity, written);
+    return fit == kNameTooLong ? kNameTooLongForm : kMaskedNameForm;
+}
+
+// Units of the path's root, which names no entry of a folder: "C:", or "\\server\share" (and
+// "\\?\C:"); 0 for a path that starts otherwise.
+static size_t PathRootLength(const WCHAR *path)
+{
+    if (path[0] != 0 && path[1] == L':')
+        return 2;
+    if (!IsPathSeparator(path[0]) || !IsPathSeparator(path[1]))
+        return 0;
+    size_t end = 2;
+    for (int names = 0; path[end] != 0; end++) {
+        if (IsPathSeparator(path[end]) && ++names == 2)
+            break;
+    }
+    return end;
+}
+
+// The short name that Windows gives for the name (length units) after the folder in
+// exactPrefix (folderLength units), or NULL when it gives none. Points into shortPath.
+static const WCHAR *ShortNameOf(size_t folderLength, const WCHAR *name, size_t length)
+{
+    if (folderLength + length > kTextCapacity - 1)
+        return NULL;
+    memcpy(longPath, exactPrefix, folderLength * sizeof(WCHAR));
+    memcpy(longPath + folderLength, name, length * sizeof(WCHAR));
+    longPath[folderLength + length] = 0;
+    memset(shortPath, 0, sizeof shortPath);
+    DWORD shortLength = GetShortPathNameW(longPath, shortPath, kTextCapacity);
+    if (shortLength == 0 || shortLength >= kTextCapacity)
+        return NULL;
+    while (shortLength > 0 && IsPathSeparator(shortPath[shortLength - 1]))
+        shortPath[--shortLength] = 0;
+    size_t nameStart = shortLength;
+    while (nameStart > 0 && !IsPathSeparator(shortPath[nameStart - 1]))
+        nameStart--;
+    return nameStart < shortLength ? shortPath + nameStart : NULL;
+}
+
+bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
+                          const CodePageMaps *hostMaps, char *out, size_t capacity)
 {
     if (out == NULL || capacity == 0)
         return false;
     memset(out, 0, capacity);
     size_t used = 0;
-    for (size_t i = 0; path[i] != 0;) {
+    size_t prefixLength = 0;
+    // False once a name has come back masked: the path names no file from there on.
+    bool namesAFile = true;
+    size_t root = rule == kNamesAsFound ? PathRootLength(path) : 0;
+    if (root > 0) {
+        size_t written = 0;
+        NameFit fit = WideNameToWindowsCodes(codePage, hostMaps, path, root, out, capacity, &written);
+        if (fit == kNameTooLong || root > kTextCapacity - 1)
+            goto tooLong;
+        namesAFile = fit == kNameFits;
+        used = written;
+        memcpy(exactPrefix, path, root * sizeof(WCHAR));
+        prefixLength = root;
+    }
+    for (size_t i = root; path[i] != 0;) {
         if (IsPathSeparator(path[i])) {
-            if (used == capacity - 1)
+            if (used == capacity - 1 || prefixLength == kTextCapacity - 1)
                 goto tooLong;
-            out[used++] = (char)path[i++];
+            out[used++] = (char)path[i];
+            exactPrefix[prefixLength++] = path[i++];
             continue;
         }
         size_t start = i;
         while (path[i] != 0 && !IsPathSeparator(path[i]))
             i++;
+        const WCHAR *name = path + start;
+        size_t length = i - start;
+        exactPrefix[prefixLength] = 0;
         size_t written = 0;
-        NameFit fit = WideNameToWindowsCodes(codePage, hostMaps, path + start, i - start,
-                                             out + used, capacity - used, &written);
-        if (fit == kNameTooLong)
+        NameForm form = FoundNameToCodes(exactPrefix, name, length, NULL, rule, codePage, hostMaps,
+                                         out + used, capacity - used, &written);
+        // Windows is asked for a short name only for a name that needs one.
+        const WCHAR *shortName = NULL;
+        if (form == kMaskedNameForm && namesAFile &&
+            (shortName = ShortNameOf(prefixLength, name, length)) != NULL)
+            form = FoundNameToCodes(exactPrefix, name, length, shortName, rule, codePage,
+                                    hostMaps, out + used, capacity - used, &written);
+        if (form == kNameTooLongForm)
             goto tooLong;
-        if (fit == kNameDoesNotFit) {
-            WCHAR shortName[MAX_PATH];
-            char shortCodes[MAX_PATH];
-            size_t shortWritten = 0;
-            if (ShortNameOf(path, start, i, shortName, MAX_PATH) &&
-                WideNameToWindowsCodes(codePage, hostMaps, shortName, wcslen(shortName),
-                                       shortCodes, sizeof shortCodes, &shortWritten) == kNameFits) {
-                if (shortWritten > capacity - 1 - used)
-                    goto tooLong;
-                memcpy(out + used, shortCodes, shortWritten + 1);
-                written = shortWritten;
-            }
-        }
         used += written;
+        if (form == kMaskedNameForm)
+            namesAFile = false;
+        const WCHAR *formName = form == kShortNameForm ? shortName : name;
+        size_t formLength = form == kShortNameForm ? wcslen(shortName) : length;
+        if (formLength > kTextCapacity - 1 - prefixLength)
+            goto tooLong;
+        memcpy(exactPrefix + prefixLength, formName, formLength * sizeof(WCHAR));
+        prefixLength += formLength;
     }
     out[used] = '\0';
     return true;

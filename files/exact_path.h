@@ -1,5 +1,6 @@
-// Paths from Windows back to the plug-in's codes, name by name, each naming the very file or
-// folder it named in UTF-16: never a best-fit look-alike.
+// Paths and names from Windows back to the plug-in's codes, each naming the very file or
+// folder it named in UTF-16, or no file at all: never a best-fit look-alike, never a name that
+// Windows would rewrite, never a short name that leads to another file.
 #ifndef TARVEL_EXACT_PATH_H
 #define TARVEL_EXACT_PATH_H
 
@@ -8,15 +9,50 @@
 
 #include "encoding/codepage.h"
 
-// Writes path (zero-terminated UTF-16) in code page codePage (0: the system's ANSI code page)
-// into out (capacity bytes, terminator included), one name at a time; '\' and '/' are copied.
-// A name with a character that does not fit (see WideNameToWindowsCodes; hostMaps is the
-// table the result is converted with before it reaches the host, or NULL) is replaced by its
-// short 8.3 name, which names the same file, when the volume keeps one and it fits;
-// otherwise each character that does not fit is written as kUnfitCharacter, so the path
-// names no file at all. Returns false, out empty, when the result needs more than
-// capacity - 1 bytes.
-bool WidePathToExactCodes(const WCHAR *path, unsigned codePage, const CodePageMaps *hostMaps,
-                          char *out, size_t capacity);
+// Which names of a path must read back as themselves (see NameReadsBackAsItself).
+enum NameRule {
+    kNamesAsFound,  // names that came from the disk or a dialog: all of them
+    kNamesAsGiven   // a path the plug-in built or a script gave: none; only the code page counts
+};
+
+// How a name comes back.
+enum NameForm {
+    kLongNameForm,    // the name itself
+    kShortNameForm,   // its short name, proven to lead back to it
+    kMaskedNameForm,  // kUnfitCharacter wherever it cannot be given: it names no file
+    kNameTooLongForm  // it does not fit the buffer: out is the empty text
+};
+
+// True when shortName (zero-terminated) leads to the entry name (length units) in folder
+// (zero-terminated, ending in a separator, its names all reading back as themselves): the
+// short name reads back as itself, and the search for it in folder finds an entry of exactly
+// that long name. Short names can clash (Wine makes them from a hash of the long name), so
+// Windows' word is not taken for it. One search; false when it fails.
+bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
+                       size_t length);
+
+// Writes the name (length units) of an entry of folder (as for IsProvenShortName) in code
+// page codePage (0: the system's ANSI code page; hostMaps: the table the result is converted
+// with before it reaches the host, or NULL) into out (capacity bytes, terminator included):
+//   - the name itself when it fits the code page (see WideNameToWindowsCodes) and, under
+//     kNamesAsFound, reads back as itself;
+//   - else shortName (zero-terminated; NULL or empty when there is none) when it fits and
+//     IsProvenShortName holds; the search is made only then;
+//   - else the name with kUnfitCharacter for each character that does not fit and, under
+//     kNamesAsFound, each that MaskRewrittenCharacters masks.
+// *written receives the bytes written without the terminator.
+NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
+                          const WCHAR *shortName, NameRule rule, unsigned codePage,
+                          const CodePageMaps *hostMaps, char *out, size_t capacity,
+                          size_t *written);
+
+// Writes path (zero-terminated UTF-16, a full path) into out (capacity bytes, terminator
+// included) one name at a time with FoundNameToCodes, the short name that Windows gives for
+// each name (GetShortPathNameW) standing ready; '\' and '/' are copied. The path's root (a
+// drive "C:" or a share "\\server\share") is only converted. Once a name has come back
+// masked, the rest of the path names no file, and no short name is looked for after it.
+// Returns false, out empty, when the result needs more than capacity - 1 bytes.
+bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
+                          const CodePageMaps *hostMaps, char *out, size_t capacity);
 
 #endif

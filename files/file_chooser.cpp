@@ -45,8 +45,9 @@ void ResetFileChooserOptions(void)
 void TarvSetDialogFilter(HostHandle parameter, HostHandle result)
 {
     int32_t status = kStatusOk;
+    LeadBytes leads;
     int32_t size = ReadTextParameter(parameter, dialogFilter, sizeof dialogFilter);
-    if (size != 0 && !IsDialogFilterAccepted(dialogFilter)) {
+    if (size != 0 && !IsDialogFilterAccepted(dialogFilter, AnsiLeadBytes(&leads))) {
         memset(dialogFilter, 0, sizeof dialogFilter);
         status = kStatusIncorrectOption;
     }
@@ -98,12 +99,13 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
     WCHAR file[kTextCapacity];
     char path[kTextCapacity];
     OPENFILENAMEW dialog;
+    LeadBytes leads;
     memset(file, 0, sizeof file);
     memset(&dialog, 0, sizeof dialog);
 
     if (ReadTextParameter(parameter, title, sizeof title) == 0)
         memcpy(title, kDefaultFileDialogTitle, sizeof kDefaultFileDialogTitle);
-    BuildDialogFilter(dialogFilter, filter, sizeof filter);
+    BuildDialogFilter(dialogFilter, filter, sizeof filter, AnsiLeadBytes(&leads));
     // Each fits: one unit per byte at most, in every ANSI code page. Should one not, the
     // dialog gets the empty text (for the filter, whose first empty string ends it: no file
     // types) rather than a part.
@@ -124,8 +126,8 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
     // Cancelled or failed: some failures leave binary data in the file buffer, which must not
     // come back as a path. A path too long for the host's text gives the empty text as well.
     if (!GetOpenFileNameW(&dialog) ||
-        !WidePathToExactCodes(file, CurrentWindowsCodePage(), CurrentCodePageMaps(), path,
-                              sizeof path))
+        !WidePathToExactCodes(file, kNamesAsFound, CurrentWindowsCodePage(),
+                              CurrentCodePageMaps(), path, sizeof path))
         memset(path, 0, sizeof path);
     ConvertWindowsToHost(path);
     WriteTextResult(result, path);
@@ -133,10 +135,12 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
 
 // Tarv-GetFileName: writes the part of the parameter after its last backslash (see
 // FileNameOfPath); the empty text for an empty parameter. Always writes a result; converts
-// nothing.
+// nothing. Without a table in force, on a system whose code page is double-byte, the path is
+// read by its characters.
 void TarvGetFileName(HostHandle parameter, HostHandle result)
 {
     char path[kTextCapacity];
+    LeadBytes leads;
     ReadTextParameter(parameter, path, sizeof path);
-    WriteTextResult(result, FileNameOfPath(path));
+    WriteTextResult(result, FileNameOfPath(path, HostTextLeadBytes(&leads)));
 }

@@ -1,15 +1,16 @@
-// FileNameOfPath: the file name of a path, found by searching back for the last backslash.
+// FileNameOfPath: the file name of a path, after the last backslash character.
 #include "file_name.h"
-#include <string.h>
 
-const char *FileNameOfPath(const char *path)
+const char *FileNameOfPath(const char *path, const LeadBytes *leads)
 {
     if (path == NULL)
         return NULL;
-    // Searching stops before index 0: a backslash there leaves the whole path as the name.
-    for (size_t i = strlen(path); i > 1; i--) {
-        if (path[i - 1] == '\\')
-            return path + i;
+    // Forward, character by character: only then is a byte 0x5C known to be a backslash.
+    // A backslash at index 0 leaves the whole path as the name.
+    const char *name = path;
+    for (size_t i = 0; path[i] != '\0'; i += CharacterSize(leads, path + i)) {
+        if (i > 0 && path[i] == '\\')
+            name = path + i + 1;
     }
-    return path;
+    return name;
 }

@@ -73,7 +73,8 @@ void TarvChooseFolder(HostHandle parameter, HostHandle result)
     // A virtual item after all, or (beyond any folder the browser can show) a path too long
     // for the host's text: the empty text.
     if (confirmed && !(SHGetPathFromIDListW(chosen, widePath) &&
-                       WidePathToExactCodes(widePath, 0, NULL, path, sizeof path)))
+                       WidePathToExactCodes(widePath, kNamesAsFound, 0, NULL, path,
+                                            sizeof path)))
         memset(path, 0, sizeof path);
 
     if (chosen != NULL)

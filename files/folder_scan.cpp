@@ -9,6 +9,8 @@
 #include <string.h>
 
 #include "encoding/codepage.h"
+#include "encoding/wide_text.h"
+#include "exact_path.h"
 #include "folder_walk.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
@@ -26,6 +28,11 @@ static char extensionFilter[kTextCapacity];
 static bool walking;
 // A shutdown came during the walk: the list goes when the walk ends.
 static bool releaseAfterWalk;
+// The table that the list's paths were found under: their Windows code page (0 for the
+// system's ANSI code page) and, when a table was in force, its maps.
+static unsigned listCodePage;
+static bool listHasMaps;
+static CodePageMaps listMaps;
 
 void ResetExtensionFilter(void)
 {
@@ -90,8 +97,13 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
     }
     ConvertHostToWindows(folder);
     ReleaseScanList();
+    listCodePage = CurrentWindowsCodePage();
+    listHasMaps = CurrentCodePageMaps() != NULL;
+    if (listHasMaps)
+        listMaps = *CurrentCodePageMaps();
     walking = true;
-    bool complete = WalkFolder(folder, extensionFilter, useSubfolders == 1);
+    bool complete = WalkFolder(folder, extensionFilter, useSubfolders == 1, listCodePage,
+                               listHasMaps ? &listMaps : NULL);
     walking = false;
     if (releaseAfterWalk) {
         releaseAfterWalk = false;
@@ -101,9 +113,21 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
     WriteStatusResult(result, complete ? kStatusOk : kStatusCannotIterateDirectory);
 }
 
+// True when the table in force is the one the list was found under.
+static bool ListTableInForce(void)
+{
+    const CodePageMaps *current = CurrentCodePageMaps();
+    if (CurrentWindowsCodePage() != listCodePage || (current != NULL) != listHasMaps)
+        return false;
+    return current == NULL || memcmp(current, &listMaps, sizeof listMaps) == 0;
+}
+
 // Writes the next found path, in host codes, and moves on. The parameter is not read. With no
 // path left (or no scan yet) nothing is written. A path whose writing fails at the host is
 // skipped all the same.
+// Under another table than the scan's (Tarv-SetLocale came between), the path is read in the
+// scan's code page and given again under the table in force: a name that the table cannot
+// hold comes back by its proven short name or with kUnfitCharacter, never as a look-alike.
 void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
 {
     (void)parameter;
@@ -112,7 +136,18 @@ void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
     char *entry = TakeNextScanEntry();
     if (entry == NULL)
         return;
-    // In place: each entry is handed out once.
-    ConvertWindowsToHost(entry);
-    WriteTextResult(result, entry);
+    if (ListTableInForce()) {
+        // In place: each entry is handed out once.
+        ConvertWindowsToHost(entry);
+        WriteTextResult(result, entry);
+        return;
+    }
+    WCHAR wide[kTextCapacity];
+    char path[kTextCapacity];
+    if (!WindowsCodesToWide(entry, listCodePage, wide, kTextCapacity) ||
+        !WidePathToExactCodes(wide, kNamesAsGiven, CurrentWindowsCodePage(),
+                              CurrentCodePageMaps(), path, sizeof path))
+        memset(path, 0, sizeof path);  // cannot be given whole: the empty text, not a part
+    ConvertWindowsToHost(path);
+    WriteTextResult(result, path);
 }

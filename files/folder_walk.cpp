@@ -7,6 +7,8 @@
 
 #include "encoding/codepage.h"
 #include "encoding/wide_text.h"
+#include "exact_name.h"
+#include "exact_path.h"
 #include "extension_filter.h"
 #include "plugin/host_text.h"
 #include "scan_list.h"
@@ -28,11 +30,11 @@ static WCHAR walkFolder[kScanPathCapacity];
 static size_t walkFolderLength;
 static char walkPrefix[kTextCapacity];
 static size_t walkPrefixLength;
-// A found name in Windows codes as the host will get it, and its long name's own conversion
-// (the one the extension test reads); used between the conversion and the use, never across
-// a level of the walk.
-static char foundName[kTextCapacity];
+// A found name's own conversion (the one the extension test reads), and, for a name that is
+// not exact, the name as the host will get it (see FoundNameToCodes); used between the
+// conversion and the use, never across a level of the walk.
 static char foundLongName[kTextCapacity];
+static char foundName[kTextCapacity];
 
 // What the walk keeps fixed from its start: a call that arrives while it lets the host's
 // windows repaint may change the settings, but not the walk in progress.
@@ -41,6 +43,8 @@ static bool walkSubfolders;
 static unsigned walkCodePage;
 static CodePageMaps walkMaps;
 static const CodePageMaps *walkHostMaps;  // &walkMaps, or NULL when no table is in force
+static LeadBytes walkLeadBytes;
+static const LeadBytes *walkLeads;  // &walkLeadBytes when names are in a double-byte code page
 
 // A folder itself, whatever name leads to it: its volume and its file index.
 struct FolderIdentity {
@@ -114,26 +118,64 @@ static bool LeadsBackUp(void)
     return false;
 }
 
-// Puts the name of a found entry into foundName as the host will get it (see WalkFolder),
-// and the long name's own conversion into foundLongName. Returns false when the name does not
-// fit the buffers.
-static bool ConvertFoundName(const WIN32_FIND_DATAW *entry)
+// Puts the found entry's own name (length units), converted, into foundLongName. Returns
+// false when it does not fit the buffer; *exact tells whether it came back whole and reads
+// back as itself, so that the host can have it as it is.
+static bool ConvertLongName(const WIN32_FIND_DATAW *entry, size_t length, bool *exact)
 {
     size_t written = 0;
-    NameFit fit = WideNameToWindowsCodes(walkCodePage, walkHostMaps, entry->cFileName,
-                                         wcslen(entry->cFileName), foundLongName,
-                                         sizeof foundLongName, &written);
-    if (fit == kNameTooLong)
-        return false;
-    memcpy(foundName, foundLongName, written + 1);
-    if (fit == kNameDoesNotFit && entry->cAlternateFileName[0] != 0) {
-        char shortName[sizeof entry->cAlternateFileName * 2];
-        if (WideNameToWindowsCodes(walkCodePage, walkHostMaps, entry->cAlternateFileName,
-                                   wcslen(entry->cAlternateFileName), shortName, sizeof shortName,
-                                   &written) == kNameFits)
-            memcpy(foundName, shortName, written + 1);
+    NameFit fit = WideNameToWindowsCodes(walkCodePage, walkHostMaps, entry->cFileName, length,
+                                         foundLongName, sizeof foundLongName, &written);
+    *exact = fit == kNameFits && NameReadsBackAsItself(entry->cFileName, length);
+    return fit != kNameTooLong;
+}
+
+// For an entry whose name is not exact: its proven short name, or the name masked, into
+// foundName (see FoundNameToCodes).
+static NameForm ConvertInexactName(const WIN32_FIND_DATAW *entry, size_t length)
+{
+    size_t written = 0;
+    return FoundNameToCodes(walkFolder, entry->cFileName, length, entry->cAlternateFileName,
+                            kNamesAsFound, walkCodePage, walkHostMaps, foundName,
+                            sizeof foundName, &written);
+}
+
+// The name by which the walk enters a subfolder, with its codes for the paths below it in
+// *codes; NULL when it is not entered. A name that reads back as itself leads there (with
+// kUnfitCharacter in its codes where the code page lacks a character); any other name only
+// through its proven short name: as it stands, it could lead anywhere ("a\..", "sub.").
+static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char **codes)
+{
+    size_t length = wcslen(entry->cFileName);
+    bool exact = false;
+    if (!ConvertLongName(entry, length, &exact))
+        return NULL;
+    *codes = foundLongName;
+    if (exact)
+        return entry->cFileName;
+    *codes = foundName;
+    switch (ConvertInexactName(entry, length)) {
+    case kShortNameForm:
+        return entry->cAlternateFileName;
+    case kMaskedNameForm:
+        return NameReadsBackAsItself(entry->cFileName, length) ? entry->cFileName : NULL;
+    default:
+        return NULL;
     }
-    return true;
+}
+
+// For a file that passes the extension filter: its name as the host will get it, or NULL
+// when it does not fit the buffers.
+static const char *HandedFileName(const WIN32_FIND_DATAW *entry)
+{
+    size_t length = wcslen(entry->cFileName);
+    bool exact = false;
+    if (!ConvertLongName(entry, length, &exact) ||
+        !MatchesExtensionFilter(foundLongName, walkFilter, walkLeads))
+        return NULL;
+    if (exact)
+        return foundLongName;
+    return ConvertInexactName(entry, length) == kNameTooLongForm ? NULL : foundName;
 }
 
 // Appends a subfolder's name and a separator to walkFolder and walkPrefix (codes: its name
@@ -195,16 +237,20 @@ static bool ScanFolder(void)
     bool goOn = true;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            if (walkSubfolders && !IsDotOrDotDot(entry.cFileName) && ConvertFoundName(&entry) &&
-                EnterSubfolder(entry.cFileName, foundName)) {
+            const char *codes = NULL;
+            const WCHAR *name = NULL;
+            if (walkSubfolders && !IsDotOrDotDot(entry.cFileName) &&
+                (name = SubfolderEntryName(&entry, &codes)) != NULL &&
+                EnterSubfolder(name, codes)) {
                 bool linked = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
                 if (!linked || !LeadsBackUp())
                     goOn = ScanFolder();
                 LeaveSubfolder(folderLength, prefixLength);
             }
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
-            if (ConvertFoundName(&entry) && MatchesExtensionFilter(foundLongName, walkFilter)) {
-                goOn = AppendScanEntry(walkPrefix, foundName);
+            const char *name = HandedFileName(&entry);
+            if (name != NULL) {
+                goOn = AppendScanEntry(walkPrefix, name);
                 if (goOn)
                     filesFound++;
             }
@@ -216,22 +262,33 @@ static bool ScanFolder(void)
     return goOn;
 }
 
-bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders)
+bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
+                unsigned codePage, const CodePageMaps *hostMaps)
 {
     walkFilter = extensionFilter;
     walkSubfolders = subfolders;
-    walkCodePage = CurrentWindowsCodePage();
+    walkCodePage = codePage;
     walkHostMaps = NULL;
-    if (CurrentCodePageMaps() != NULL) {
-        walkMaps = *CurrentCodePageMaps();
+    if (hostMaps != NULL) {
+        walkMaps = *hostMaps;
         walkHostMaps = &walkMaps;
     }
+    walkLeads = codePage == 0 ? AnsiLeadBytes(&walkLeadBytes) : NULL;
 
     WCHAR wide[kTextCapacity];
     if (!WindowsCodesToWide(folder, walkCodePage, wide, kTextCapacity))
         return true;
     size_t wideLength = wcslen(wide);
     size_t length = strlen(folder);
+    // The paths handed out begin with the folder's own bytes, so they must be what the walk
+    // reads: a text that does not read back as itself (a lone lead byte, which reads as a
+    // character of its own) names another folder, and is taken for one that does not exist.
+    char readBack[kTextCapacity];
+    size_t readBackLength = 0;
+    if (WideNameToWindowsCodes(walkCodePage, walkHostMaps, wide, wideLength, readBack,
+                               sizeof readBack, &readBackLength) != kNameFits ||
+        readBackLength != length || memcmp(readBack, folder, length) != 0)
+        return true;
     bool separator = wideLength > 0 && wide[wideLength - 1] != L'\\';
     if (wideLength == 0 || wideLength + (separator ? 1 : 0) > kScanPathCapacity - 1 ||
         length + (separator ? 1 : 0) > sizeof walkPrefix - 1)

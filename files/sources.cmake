@@ -5,7 +5,8 @@ list(APPEND TARVEL_PURE_SOURCES
 list(APPEND TARVEL_PURE_SOURCES
     files/file_name.cpp
     files/dialog_filter.cpp
-    files/device_name.cpp)
+    files/device_name.cpp
+    files/exact_name.cpp)
 list(APPEND TARVEL_WINDOWS_SOURCES
     files/path_exists.cpp
     files/exact_path.cpp

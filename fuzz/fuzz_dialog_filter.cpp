@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     memcpy(list, data + 2, listLength);
     list[listLength] = '\0';
     char *filter = (char *)malloc(capacity);
-    IsDialogFilterAccepted(list);
-    size_t pairs = BuildDialogFilter(list, filter, capacity);
+    IsDialogFilterAccepted(list, NULL);
+    size_t pairs = BuildDialogFilter(list, filter, capacity, NULL);
     bool defaultPair = list[0] == '\0';
     // Walk the double-zero list: every string ends inside the buffer, an empty one closes it.
     size_t at = 0, strings = 0;

@@ -1,11 +1,15 @@
 // Fuzzes MatchesExtensionFilter over arbitrary filters and names: no read outside the texts,
-// and every answer agrees with a plain restatement of the rules.
+// and every answer agrees with a plain restatement of the rules; read as Shift-JIS, no read
+// outside the texts either.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include <string>
 #include "files/extension_filter.h"
 #include "tests/native/list_reference.h"
+#include "tests/native/shift_jis.h"
+
+static const LeadBytes kShiftJis = ShiftJisLeadBytes();
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -23,9 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     filter[filterLength] = '\0';
 
     // A zero byte inside the filter ends it for both.
-    if (MatchesExtensionFilter(name, filter) !=
+    if (MatchesExtensionFilter(name, filter, NULL) !=
         ReferenceMatchesExtensionFilter(name, filter, kExtensionTokenCapacity - 1))
         abort();
+    MatchesExtensionFilter(name, filter, &kShiftJis);
 
     free(filter);
     free(name);

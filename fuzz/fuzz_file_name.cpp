@@ -1,10 +1,14 @@
 // Fuzzes FileNameOfPath over arbitrary texts: the name it points at lies inside the path,
 // just after a backslash that is not the first character (or is the whole path), and holds
-// no backslash.
+// no backslash. Read as Shift-JIS, the name still lies inside the path, just after a
+// backslash, and no read passes the terminator.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include "files/file_name.h"
+#include "tests/native/shift_jis.h"
+
+static const LeadBytes kShiftJis = ShiftJisLeadBytes();
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -12,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     memcpy(path, data, size);
     path[size] = '\0';
     size_t length = strlen(path);
-    const char *name = FileNameOfPath(path);
+    const char *name = FileNameOfPath(path, NULL);
     if (name < path || name > path + length)
         abort();
     if (name == path) {
@@ -21,6 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else if (name - path < 2 || name[-1] != '\\' || strchr(name, '\\') != NULL) {
         abort();  // not just after the last backslash
     }
+    name = FileNameOfPath(path, &kShiftJis);
+    if (name < path || name > path + length || (name != path && (name - path < 2 || name[-1] != '\\')))
+        abort();
     free(path);
     return 0;
 }

@@ -1,9 +1,13 @@
-// Fuzzes ReadToken over arbitrary lists and token buffer sizes: every read stays inside the
-// text and every token inside its buffer.
+// Fuzzes ReadToken over arbitrary lists and token buffer sizes, read byte by byte and as
+// Shift-JIS: every read stays inside the text and every token inside its buffer.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <initializer_list>
 #include "files/token.h"
+#include "tests/native/shift_jis.h"
+
+static const LeadBytes kShiftJis = ShiftJisLeadBytes();
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -14,17 +18,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     memcpy(text, data + 1, size - 1);
     text[size - 1] = '\0';
     char *token = (char *)malloc(capacity);
-    const char *position = text;
-    size_t steps = 0;
-    do {
-        memset(token, 0, capacity);
-        const char *next = ReadToken(position, token, capacity);
-        if (token[capacity - 1] != '\0')
-            abort();  // the token must always end inside its buffer
-        if (next != NULL && (next <= position || next > text + strlen(text)))
-            abort();  // positions only move forward, within the text
-        position = next;
-    } while (position != NULL && ++steps <= size);
+    for (const LeadBytes *leads : {(const LeadBytes *)NULL, &kShiftJis}) {
+        const char *position = text;
+        size_t steps = 0;
+        do {
+            memset(token, 0, capacity);
+            const char *next = ReadToken(position, token, capacity, leads);
+            if (token[capacity - 1] != '\0')
+                abort();  // the token must always end inside its buffer
+            if (next != NULL && (next <= position || next > text + strlen(text)))
+                abort();  // positions only move forward, within the text
+            position = next;
+        } while (position != NULL && ++steps <= size);
+    }
     free(token);
     free(text);
     return 0;

@@ -20,6 +20,9 @@ TEST(IsDeviceName, RecognisesDevicesWithExtensionsFoldersAndBlanks)
         {u"CON:", true}, {u"nul:stream", true},
         {u"\\\\.\\C:", true}, {u"\\\\.\\PhysicalDrive0", true}, {u"//./pipe/x", true},
         {u"\\\\?\\GLOBALROOT\\Device", true},
+        // The object manager's namespace, handed on without being read as a path.
+        {u"\\??\\GLOBALROOT\\Device\\Null", true}, {u"\\??\\C:\\Data\\a.txt", true},
+        {u"/?\?/C:/Data", true}, {u"\\\\?\\globalroot\\Device", true},
         // Ordinary names.
         {u"", false}, {u"C:\\", false}, {u"C:", false}, {u"CONSOLE", false}, {u"NULL.txt", false},
         {u"COM0", false}, {u"COM10", false}, {u"LPT", false}, {u"xNUL", false}, {u" NUL", false},
@@ -27,6 +30,7 @@ TEST(IsDeviceName, RecognisesDevicesWithExtensionsFoldersAndBlanks)
         {u"C:\\Data\\AUXILIARY", false}, {u".NUL", false},
         {u"\\\\?\\C:\\Data", false}, {u"\\\\?\\UNC\\server\\share", false}, {u"\\\\.\\C:\\x", false},
         {u"\\\\server\\share\\file", false},
+        {u"\\?\\x", false}, {u"C:\\??\\x", false},  // "?" is no namespace there
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.path, c.path + std::char_traits<char16_t>::length(c.path)));

@@ -17,7 +17,7 @@ const char kSentinel = '#';
 std::string Build(const std::string &list, size_t capacity, size_t *pairs = NULL)
 {
     std::vector<char> buffer(capacity + 16, kSentinel);
-    size_t count = BuildDialogFilter(list.c_str(), buffer.data(), capacity);
+    size_t count = BuildDialogFilter(list.c_str(), buffer.data(), capacity, NULL);
     if (pairs != NULL)
         *pairs = count;
     for (size_t i = capacity; i < buffer.size(); i++)
@@ -62,9 +62,9 @@ TEST(DialogFilter, AcceptsListsWhoseDescriptionsAllHavePatterns)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.list);
-        EXPECT_EQ(c.accepted, IsDialogFilterAccepted(c.list));
+        EXPECT_EQ(c.accepted, IsDialogFilterAccepted(c.list, NULL));
     }
-    EXPECT_TRUE(IsDialogFilterAccepted(NULL));
+    EXPECT_TRUE(IsDialogFilterAccepted(NULL, NULL));
 }
 
 // The bytes the dialog receives for each kind of stored list; a missing or extra zero would
@@ -98,9 +98,9 @@ TEST(DialogFilter, BuildsTheDialogFormOfAStoredList)
     }
     EXPECT_EQ(std::string("All Files\0*.*\0", 15), Build(std::string(), 16));
     char filter[4] = {kSentinel, kSentinel, kSentinel, kSentinel};
-    EXPECT_EQ(0u, BuildDialogFilter("A;*.a", filter, 0));
+    EXPECT_EQ(0u, BuildDialogFilter("A;*.a", filter, 0, NULL));
     EXPECT_EQ(kSentinel, filter[0]);
-    EXPECT_EQ(0u, BuildDialogFilter("A;*.a", NULL, 4));
+    EXPECT_EQ(0u, BuildDialogFilter("A;*.a", NULL, 4, NULL));
 }
 
 // The longest stored list of one-character tokens needs every byte of the buffer: it must
@@ -118,7 +118,7 @@ TEST(DialogFilter, LongestListOfShortTokensFillsTheBufferExactly)
     expected += '\0';
     EXPECT_EQ(DIALOG_FILTER_CAPACITY(kListCapacity - 1), expected.size());
     size_t pairs = 0;
-    EXPECT_TRUE(IsDialogFilterAccepted(list.c_str()));
+    EXPECT_TRUE(IsDialogFilterAccepted(list.c_str(), NULL));
     EXPECT_EQ(expected, BuildFull(list, &pairs));
     EXPECT_EQ(1024u, pairs);
 
@@ -134,11 +134,11 @@ TEST(DialogFilter, LongTokensAreCutToTheTokenBuffer)
 {
     std::string description(300, 'D'), pattern(300, 'P');
     std::string list = description + ";" + pattern + ";" + description + ";" + pattern;
-    EXPECT_TRUE(IsDialogFilterAccepted(list.c_str()));
+    EXPECT_TRUE(IsDialogFilterAccepted(list.c_str(), NULL));
     std::string cut = std::string(kFilterTokenCapacity - 1, 'D') + '\0' +
                       std::string(kFilterTokenCapacity - 1, 'P') + '\0';
     EXPECT_EQ(cut + cut + '\0', BuildFull(list));
-    EXPECT_FALSE(IsDialogFilterAccepted((description + ";" + pattern + ";" + description).c_str()));
+    EXPECT_FALSE(IsDialogFilterAccepted((description + ";" + pattern + ";" + description).c_str(), NULL));
 }
 
 // In a buffer too small for the list, the pairs that fit are written whole, the rest left

@@ -62,15 +62,15 @@ TEST(MatchesExtensionFilter, FollowsTheFilterRules)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string("filter \"") + c.filter + "\", name \"" + c.name + "\"");
-        EXPECT_EQ(c.passes, MatchesExtensionFilter(c.name, c.filter));
+        EXPECT_EQ(c.passes, MatchesExtensionFilter(c.name, c.filter, NULL));
     }
 }
 
 // NULL arguments are taken as empty texts, never dereferenced.
 TEST(MatchesExtensionFilter, NullFilterPassesAndNullNameFails)
 {
-    EXPECT_TRUE(MatchesExtensionFilter("a.txt", NULL));
-    EXPECT_FALSE(MatchesExtensionFilter(NULL, "*.txt"));
+    EXPECT_TRUE(MatchesExtensionFilter("a.txt", NULL, NULL));
+    EXPECT_FALSE(MatchesExtensionFilter(NULL, "*.txt", NULL));
 }
 
 // A token longer than the token buffer is cut to its first 255 characters, so an extension
@@ -80,13 +80,13 @@ TEST(MatchesExtensionFilter, OverlongTokenIsCutAt255Characters)
 {
     std::string extension255 = "." + std::string(254, 'e');  // exactly the buffer's room
     std::string name = "a" + extension255;
-    EXPECT_TRUE(MatchesExtensionFilter(name.c_str(), extension255.c_str()));
+    EXPECT_TRUE(MatchesExtensionFilter(name.c_str(), extension255.c_str(), NULL));
     // One character more: the token's last character is cut off, so the name that carries it
     // does not end in the cut part, and the name without it does.
     std::string extension256 = extension255 + "X";
-    EXPECT_FALSE(MatchesExtensionFilter(("a" + extension256).c_str(), extension256.c_str()));
-    EXPECT_TRUE(MatchesExtensionFilter(name.c_str(), extension256.c_str()));
+    EXPECT_FALSE(MatchesExtensionFilter(("a" + extension256).c_str(), extension256.c_str(), NULL));
+    EXPECT_TRUE(MatchesExtensionFilter(name.c_str(), extension256.c_str(), NULL));
     // The list goes on after a cut token.
     std::string list = "*." + std::string(4000, 'q') + ";*.txt";
-    EXPECT_TRUE(MatchesExtensionFilter("b.txt", list.c_str()));
+    EXPECT_TRUE(MatchesExtensionFilter("b.txt", list.c_str(), NULL));
 }

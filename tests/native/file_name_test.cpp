@@ -24,7 +24,7 @@ TEST(FileNameOfPath, TakesThePartAfterTheLastBackslash)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
-        EXPECT_STREQ(c.name, FileNameOfPath(c.path));
+        EXPECT_STREQ(c.name, FileNameOfPath(c.path, NULL));
     }
 }
 
@@ -32,8 +32,8 @@ TEST(FileNameOfPath, TakesThePartAfterTheLastBackslash)
 TEST(FileNameOfPath, PointsIntoThePath)
 {
     const char *path = "C:\\a\\bc";
-    EXPECT_EQ(path + 5, FileNameOfPath(path));
-    EXPECT_EQ(NULL, FileNameOfPath(NULL));
+    EXPECT_EQ(path + 5, FileNameOfPath(path, NULL));
+    EXPECT_EQ(NULL, FileNameOfPath(NULL, NULL));
 }
 
 // A path as long as the parameter buffer holds is searched to its start.
@@ -41,9 +41,9 @@ TEST(FileNameOfPath, LongPathsAreSearchedWhole)
 {
     std::string path = "C:\\" + std::string(280, 'd') + "\\" + std::string(16, 'n');
     EXPECT_EQ(300u, path.size());
-    EXPECT_EQ(std::string(16, 'n'), FileNameOfPath(path.c_str()));
+    EXPECT_EQ(std::string(16, 'n'), FileNameOfPath(path.c_str(), NULL));
     std::string longest = "\\" + std::string(4094, 'x');  // 4095: the buffer's longest text
-    EXPECT_EQ(longest, FileNameOfPath(longest.c_str()));
+    EXPECT_EQ(longest, FileNameOfPath(longest.c_str(), NULL));
     longest[1] = '\\';
-    EXPECT_EQ(std::string(4093, 'x'), FileNameOfPath(longest.c_str()));
+    EXPECT_EQ(std::string(4093, 'x'), FileNameOfPath(longest.c_str(), NULL));
 }

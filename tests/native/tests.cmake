@@ -10,4 +10,5 @@ add_test(NAME native.codepage_tables_generated
 add_test(NAME native.windows_codepages_generated
          COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/gen_windows_codepages.py --check)
 tarvel_add_native_test(file_chooser_native_test tests/native/file_name_test.cpp tests/native/dialog_filter_test.cpp
-                       tests/native/device_name_test.cpp)
+                       tests/native/device_name_test.cpp tests/native/exact_name_test.cpp
+                       tests/native/double_byte_test.cpp)

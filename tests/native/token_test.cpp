@@ -13,7 +13,7 @@ static std::vector<std::string> ReadAll(const char *text, size_t capacity = 250)
     std::vector<char> token(capacity + 1, '#');  // one sentinel byte past the capacity
     do {
         memset(token.data(), 0, capacity);
-        position = ReadToken(position, token.data(), capacity);
+        position = ReadToken(position, token.data(), capacity, NULL);
         EXPECT_EQ('#', token[capacity]) << "written past the token buffer";
         tokens.push_back(token.data());
     } while (position != NULL);
@@ -46,17 +46,17 @@ TEST(ReadToken, SplitsAtSemicolonsAndSkipsLeadingBlanksOnly)
 TEST(ReadToken, ReturnsNullForNullPositionOrBuffer)
 {
     char token[8] = {0};
-    EXPECT_EQ(NULL, ReadToken(NULL, token, sizeof token));
+    EXPECT_EQ(NULL, ReadToken(NULL, token, sizeof token, NULL));
     EXPECT_STREQ("", token);
-    EXPECT_EQ(NULL, ReadToken("a;b", NULL, 8));
-    EXPECT_EQ(NULL, ReadToken("a;b", token, 0));
+    EXPECT_EQ(NULL, ReadToken("a;b", NULL, 8, NULL));
+    EXPECT_EQ(NULL, ReadToken("a;b", token, 0, NULL));
 }
 
 TEST(ReadToken, ReturnsThePositionAfterTheSemicolon)
 {
     const char *text = "ab; cd";
     char token[8] = {0};
-    EXPECT_EQ(text + 3, ReadToken(text, token, sizeof token));
+    EXPECT_EQ(text + 3, ReadToken(text, token, sizeof token, NULL));
 }
 
 // A token longer than the buffer is cut to capacity - 1 characters and the list goes on.

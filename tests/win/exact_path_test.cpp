@@ -18,6 +18,7 @@
 #include "plugin/handlers.h"
 #include "tests/win/support/dialog_driver.h"
 #include "tests/win/support/plugin_fixture.h"
+#include "tests/win/support/unix_link.h"
 
 namespace {
 
@@ -176,6 +177,30 @@ protected:
         return paths;
     }
 
+    // Sends path (host codes) to Tarv-OpenFile. Returns what the file that the plug-in handed
+    // to the shell holds, or "" when it answered -004 without the shell.
+    std::string ContentOpenedBy(const std::string &path)
+    {
+        shellPaths.clear();
+        std::string answer = CallText(kTarvOpenFile, path);
+        if (shellPaths.empty()) {
+            EXPECT_EQ(kFileNotFound, answer);
+            return std::string();
+        }
+        EXPECT_EQ(kOk, answer);
+        HANDLE file = CreateFileW(shellPaths.back().c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                                  OPEN_EXISTING, 0, NULL);
+        char content[256] = {0};
+        DWORD read = 0;
+        if (file != INVALID_HANDLE_VALUE) {
+            ReadFile(file, content, sizeof content - 1, &read, NULL);
+            CloseHandle(file);
+        }
+        EXPECT_NE(0u, read) << "the shell was handed " << Utf8(shellPaths.back())
+                            << ", which names no file of the tree";
+        return std::string(content, read);
+    }
+
     // Sends path (host codes) to Tarv-OpenFile. Returns the identity of what the plug-in
     // handed to the shell, or an empty identity when it answered -004 without the shell.
     FileId Open(const std::string &path)
@@ -193,6 +218,27 @@ protected:
                                  << ", which names no file";
         return id;
     }
+};
+
+// Names that Windows path parsing rewrites, splits or reads as a way back, made on the Unix
+// side as only Wine (or NTFS through "\\?\" paths) can hold them. outer/inner/in is scanned;
+// "x\..\..\evil.txt" and the folder "..\..\out" lead out of it, to inner/evil.txt and
+// outer/out. "a\.." and "b\.." lead the walk back into in, twice per level. Every file holds its
+// own path below outer, so the file a path opens shows by what it reads.
+const char *const kHostileFiles[] = {
+    "inner/in/tdot.txt", "inner/in/tdot.txt.", "inner/in/tsp.txt", "inner/in/tsp.txt ",
+    "inner/in/x\\..\\..\\evil.txt",
+    "inner/in/\xd0\x82.txt", "inner/in/\xd1\x92.txt",                  // Ђ.txt, ђ.txt: one short name in Wine
+    "inner/in/\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0.txt",  // Москва.txt
+    "inner/in/\xc3\x8c\xc3\xae\xc3\xb1\xc3\xaa\xc3\xa2\xc3\xa0.txt",  // Ìîñêâà.txt, its look-alike
+    "inner/in/sub/f.txt", "inner/in/sub./f.txt", "inner/in/..\\..\\out/f.txt",
+    "inner/in/a\\../f.txt", "inner/in/b\\../f.txt",
+    "inner/evil.txt", "out/o.txt",
+};
+// Files that come back by a path that opens them, under every locale: ordinary names, and
+// names with a short name of their own (proven, in Wine as on NTFS).
+const char *const kReachedFiles[] = {
+    "inner/in/tdot.txt", "inner/in/tdot.txt.", "inner/in/tsp.txt", "inner/in/tsp.txt ", "inner/in/sub/f.txt", "inner/in/sub./f.txt",
 };
 
 // The real dialogs, driven from the test.
@@ -402,4 +448,123 @@ TEST_F(ExactPathDialogTest, DeviceNamesAreRefusedAsTheInitialFolder)
     }
     EXPECT_EQ(kFileNotFound, CallText(kTarvOpenFile, "NUL"));
     EXPECT_TRUE(shellPaths.empty());
+}
+
+// The hostile tree, scanned under "english" and "western", and under "cyrillic" with its
+// paths fetched under "western": the scan ends (a folder named like a way back is not
+// entered), no two paths open the same file, none opens a file outside the tree, and every
+// file with an ordinary or a proven short name comes back exactly once. Before, "tdot.txt."
+// came back as a path to tdot.txt, "x\..\..\evil.txt" opened inner\evil.txt, "sub." was
+// read as sub, "a\.." and "b\.." made the walk grow as 2^depth, ђ.txt came back by Ђ.txt's
+// short name, and Москва.txt as its look-alike once the table changed.
+TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
+{
+    std::string outer = TestScratchFolder() + "\\outer";
+    std::string unixOuter = UnixPathOf(TestScratchFolder()) + "/outer";
+    ASSERT_NE("/outer", unixOuter);
+    std::string script = "rm -rf " + ShellQuoted(unixOuter) + "\n";
+    for (const char *file : kHostileFiles) {
+        std::string path = unixOuter + "/" + file;
+        script += "mkdir -p " + ShellQuoted(path.substr(0, path.rfind('/'))) + "\n";
+        script += "printf %s " + ShellQuoted(file) + " >" + ShellQuoted(path) + "\n";
+    }
+    std::string error;
+    // Removed from the Unix side, whatever happens: Windows' own removal would follow the
+    // names where they lead.
+    struct UnixTree {
+        std::string path;
+        ~UnixTree()
+        {
+            std::string ignored;
+            RunUnixScript("rm -rf " + ShellQuoted(path), &ignored);
+        }
+    } tree = {unixOuter};
+    ASSERT_TRUE(RunUnixScript(script, &error)) << error;
+    std::string folder = outer + "\\inner\\in";  // ASCII: the same in every host code
+
+    static const struct {
+        const char *scanLocale, *fetchLocale;
+        unsigned fetchHostCodePage;
+    } cases[] = {
+        {"english", "english", 1252}, {"western", "western", kMacRoman}, {"cyrillic", "western", kMacRoman},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.scanLocale) + ", fetched under " + c.fetchLocale);
+        ASSERT_EQ(kOk, CallText(kTarvSetLocale, c.scanLocale));
+        EXPECT_EQ(kOk, CallText(kTarvSetFolder, folder));
+        ASSERT_EQ(kOk, CallText(kTarvSetLocale, c.fetchLocale));
+        std::vector<std::string> paths;
+        for (fmhost::CallResult next; paths.size() < 50 && (next = Call(kTarvGetNextFilePath)).touched;)
+            paths.push_back(next.text);
+        EXPECT_LT(paths.size(), 50u) << "the walk went round";
+
+        std::map<std::string, int> opened;
+        for (const std::string &path : paths) {
+            SCOPED_TRACE(fmhost::HostToUtf8(path, c.fetchHostCodePage));
+            EXPECT_EQ(1, std::count(paths.begin(), paths.end(), path)) << "came back twice";
+            EXPECT_EQ(folder + "\\", path.substr(0, folder.size() + 1));
+            std::string content = ContentOpenedBy(path);
+            if (!content.empty()) {
+                EXPECT_EQ("inner/in/", content.substr(0, 9)) << "opens " << content << ", outside the folder";
+                EXPECT_EQ(1, ++opened[content]) << "opens " << content << ", which another path opens";
+            }
+        }
+        for (const char *file : kReachedFiles)
+            EXPECT_EQ(1, opened[file]) << file << " was not reached";
+    }
+}
+
+// Paths in the object manager's namespace reach devices without being read as paths: no
+// starting folder (-001) and nothing to open (-004, the shell never called). "\\?\C:\..."
+// still names a folder.
+TEST_F(ExactPathTest, NtPathsAreRefused)
+{
+    static const struct {
+        const char *path;
+        const char *initialFolder, *openFile;
+    } cases[] = {
+        {"\\?\?\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
+        {"\\?\?\\C:\\windows", kIncorrectOption, kFileNotFound},
+        {"\\\\?\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
+        {"\\\\?\\C:\\windows", kOk, kOk},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(c.initialFolder, CallText(kTarvSetInitialFolder, c.path));
+        shellPaths.clear();
+        EXPECT_EQ(c.openFile, CallText(kTarvOpenFile, c.path));
+        EXPECT_EQ(c.openFile == kOk ? 1u : 0u, shellPaths.size());
+    }
+}
+
+// The real open-file dialog, picking each of Ђ.txt and ђ.txt, which share one short name in
+// Wine: the path that comes back opens the very file picked, or none. Before, both came back
+// as that short name, which opens one of them.
+TEST_F(ExactPathDialogTest, FileDialogNeverGivesAnotherFilesShortName)
+{
+    const std::string folder = TestScratchFolder();
+    const std::string names[] = {"\xd0\x82.txt", "\xd1\x92.txt"};  // Ђ.txt, ђ.txt in UTF-8
+    std::string script, error;
+    for (const std::string &name : names)
+        script += "printf %s " + ShellQuoted(name) + " >" + ShellQuoted(UnixPathOf(folder) + "/" + name) + "\n";
+    ASSERT_TRUE(RunUnixScript(script, &error)) << error;
+    ASSERT_EQ(kOk, CallText(kTarvSetInitialFolder, folder));
+
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        const std::wstring chosen = Wide(folder, CP_ACP) + L"\\" + Wide(name, CP_UTF8);
+        bool pressed = false;
+        DialogDriver driver({
+            [&](HWND dialog) { SetWindowTextW(GetDlgItem(dialog, kFileNameBox), chosen.c_str()); },
+            [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
+        });
+        fmhost::CallResult result = Call(kTarvGetFilePath, "Pick");
+        ASSERT_TRUE(driver.Seen()) << "the dialog never appeared";
+        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_TRUE(pressed);
+        SCOPED_TRACE(result.text);
+        ASSERT_EQ(folder + "\\", result.text.substr(0, folder.size() + 1));
+        std::string content = ContentOpenedBy(result.text);
+        EXPECT_TRUE(content.empty() || content == name) << "opens " << content;
+    }
 }

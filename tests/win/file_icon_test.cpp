@@ -248,7 +248,7 @@ TEST_F(ClipboardTest, RefusedPaletteIsDeletedAndTheBitmapStillPlaced)
     ExpectClosedAndNothingLive("after the icon copy");
 }
 
-// A path that names nothing, or a device: -001, the clipboard as it was (not even emptied),
+// A path that names nothing, a device or an object manager's path: -001, the clipboard as it was (not even emptied),
 // and the snapshot taken all the same, so a restore brings back the same content.
 TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
 {
@@ -259,7 +259,9 @@ TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
     ResetCounts();
 
     for (const std::string &path : {TestScratchFolder() + "\\no such file.txt", std::string("NUL"),
-                                    std::string("COM1"), TestScratchFolder() + "\\aux.txt"}) {
+                                    std::string("COM1"), TestScratchFolder() + "\\aux.txt",
+                                    std::string("\\?\?\\GLOBALROOT\\Device\\Null"),
+                                    std::string("\\?\?\\C:\\windows\\notepad.exe")}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(kStatusIncorrectOption, CopyLargeIcon(path).text);
         EXPECT_EQ(sequence, GetClipboardSequenceNumber());

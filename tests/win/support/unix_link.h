@@ -1,9 +1,22 @@
-// Unix symbolic links in the Wine prefix, for the tests and the benchmark of linked folders:
-// Wine has no Windows call that makes one, but runs Unix programs.
+// Unix links and Unix names in the Wine prefix, for the tests and the benchmark: Wine has no
+// Windows call that makes a link, nor a name that Windows could never make ("tdot.txt.",
+// "a\.."), but it runs Unix programs.
 #ifndef TARVEL_TEST_UNIX_LINK_H
 #define TARVEL_TEST_UNIX_LINK_H
 
 #include <string>
+
+// The Unix name of a Windows path, in UTF-8; empty when Wine gives none (or when not running
+// under Wine).
+std::string UnixPathOf(const std::string &windowsPath);
+
+// text in single quotes for /bin/sh, whatever it holds.
+std::string ShellQuoted(const std::string &text);
+
+// Runs script (UTF-8) with /bin/sh as a Unix program and waits until it has run to its end.
+// On failure (not under Wine, the program not started or not finished within 20 s) returns
+// false and says why in *error.
+bool RunUnixScript(const std::string &script, std::string *error);
 
 // Makes a symbolic link at link (a Windows path) to target (as ln takes it, e.g. ".." or
 // "../b"), and waits until Windows sees it as a linked folder or file. On failure returns
