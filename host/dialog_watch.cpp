@@ -12,7 +12,6 @@
 
 #include "dialog_watch.h"
 #include "emulator.h"
-#include "../resources/resource_ids.h"
 
 namespace fmhost {
 
@@ -41,12 +40,6 @@ std::string Caption(HWND window)
     char utf8[2048] = {0};
     WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, (int)sizeof utf8 - 1, NULL, NULL);
     return utf8;
-}
-
-// The plug-in's scan progress window, known by its folder and count lines.
-bool IsScanProgressWindow(HWND window)
-{
-    return GetDlgItem(window, IDC_SCAN_FOLDER) != NULL && GetDlgItem(window, IDC_SCAN_COUNT) != NULL;
 }
 
 void CALLBACK WaitingTick(HWND, UINT, UINT_PTR, DWORD)

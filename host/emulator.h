@@ -177,6 +177,9 @@ struct ModalRecord {
     int closedBy;         // IDCANCEL or IDOK: the button pressed; 0: WM_CLOSE
 };
 void SetAutoCloseModals(bool on, DWORD giveUpAfterMs = 10000);
+// The plug-in's scan progress window (known by its folder and count lines), which waits for
+// nobody and goes when the scan ends: auto-close leaves it alone.
+bool IsScanProgressWindow(HWND window);
 const std::vector<ModalRecord> &ClosedModals();
 void ClearClosedModals();
 
