@@ -41,7 +41,7 @@ target_compile_options(fmhost_emulator PRIVATE ${TARVEL_WARNINGS})
 target_compile_definitions(fmhost_emulator PUBLIC ${TARVEL_WINVER})
 target_link_libraries(fmhost_emulator PUBLIC user32 gdi32 comctl32 shell32 ole32 version)
 
-add_executable(fmhost host/fmhost.cpp)
+add_executable(fmhost host/fmhost.cpp host/dialog_watch.cpp)
 target_compile_options(fmhost PRIVATE ${TARVEL_WARNINGS})
 target_link_libraries(fmhost PRIVATE fmhost_emulator)
 target_link_options(fmhost PRIVATE -static -static-libgcc -static-libstdc++ -municode)

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 #include <string>
 #include <vector>
 
@@ -106,26 +107,69 @@ static LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS *info)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-bool LoadPlugin(const std::string &path, std::string *error)
+std::string DescribeWindowsError(DWORD code)
+{
+    // The causes a person meets when loading a module, in words; any other from Windows.
+    static const struct {
+        DWORD code;
+        const char *meaning;
+    } known[] = {
+        {ERROR_FILE_NOT_FOUND, "the file was not found"},
+        {ERROR_PATH_NOT_FOUND, "the folder was not found"},
+        {ERROR_ACCESS_DENIED, "access was denied"},
+        {ERROR_MOD_NOT_FOUND, "the file or a DLL it needs was not found"},
+        {ERROR_PROC_NOT_FOUND, "a DLL it needs lacks a function it imports"},
+        {ERROR_BAD_EXE_FORMAT, "the file is not a 32-bit Windows module"},
+        {ERROR_DLL_INIT_FAILED, "its DllMain refused to load"},
+    };
+    std::string text = "error " + std::to_string(code) + ": ";
+    for (const auto &k : known)
+        if (k.code == code)
+            return text + k.meaning;
+    wchar_t message[512] = {0};
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, 0,
+                                  message, (DWORD)(sizeof message / sizeof message[0]) - 1, NULL);
+    while (length > 0 && (message[length - 1] == L'\n' || message[length - 1] == L'\r' ||
+                          message[length - 1] == L' ' || message[length - 1] == L'.'))
+        message[--length] = 0;
+    char utf8[2048] = {0};
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, message, -1, utf8, (int)sizeof utf8 - 1, NULL, NULL);
+    return text + (utf8[0] != 0 ? utf8 : "no description");
+}
+
+bool LoadPlugin(const std::wstring &path, std::string *error)
 {
     if (crashHandler == nullptr) {
         crashHandler = AddVectoredExceptionHandler(1, ReportCrash);
         SetUnhandledExceptionFilter(ReportUnhandled);
     }
     UnloadPlugin();
-    pluginModule = LoadLibraryA(path.c_str());
+    char shown[4096] = {0};
+    WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, shown, (int)sizeof shown - 1, NULL, NULL);
+    pluginModule = LoadLibraryW(path.c_str());
     if (pluginModule == NULL) {
-        *error = "cannot load module " + path + " (error " + std::to_string(GetLastError()) + ")";
+        *error = std::string("cannot load module ") + shown + " (" + DescribeWindowsError(GetLastError()) + ")";
         return false;
     }
     entryPoint = (EntryPoint)(void *)GetProcAddress(pluginModule, "FMExternCallProc");
     if (entryPoint == nullptr) {
-        *error = "no entry point FMExternCallProc in " + path;
+        *error = std::string("no entry point FMExternCallProc in ") + shown;
         FreeLibrary(pluginModule);
         pluginModule = NULL;
         return false;
     }
     return true;
+}
+
+bool LoadPlugin(const std::string &path, std::string *error)
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, NULL, 0);
+    std::wstring wide(length > 0 ? (size_t)length : 1, L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
+    wide.resize(wcslen(wide.c_str()));
+    return LoadPlugin(wide, error);
 }
 
 void UnloadPlugin()

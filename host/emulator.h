@@ -27,9 +27,14 @@ enum HostVersion : int16_t {
 };
 
 // ---- module ----------------------------------------------------------------------------
-// Loads the module with LoadLibraryA and finds FMExternCallProc. On failure returns false
-// and says why in *error ("cannot load module ...", "no entry point FMExternCallProc ...").
+// Loads the module with LoadLibraryW and finds FMExternCallProc. On failure returns false
+// and says why in *error, in UTF-8 ("cannot load module PATH (error 126: the file or a DLL
+// it needs was not found)", "no entry point FMExternCallProc ..."). The narrow form takes a
+// path in the system's ANSI code page.
+bool LoadPlugin(const std::wstring &path, std::string *error);
 bool LoadPlugin(const std::string &path, std::string *error);
+// "error N: what it means", for a Windows error code, in UTF-8.
+std::string DescribeWindowsError(DWORD code);
 // FreeLibrary; also removes every import hook, disposes every live handle.
 void UnloadPlugin();
 HMODULE PluginModule();
@@ -172,6 +177,9 @@ struct ModalRecord {
     int closedBy;         // IDCANCEL or IDOK: the button pressed; 0: WM_CLOSE
 };
 void SetAutoCloseModals(bool on, DWORD giveUpAfterMs = 10000);
+// The plug-in's scan progress window (known by its folder and count lines), which waits for
+// nobody and goes when the scan ends: auto-close leaves it alone.
+bool IsScanProgressWindow(HWND window);
 const std::vector<ModalRecord> &ClosedModals();
 void ClearClosedModals();
 

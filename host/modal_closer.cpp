@@ -107,12 +107,6 @@ void CALLBACK CloseTimer(HWND, UINT, UINT_PTR, DWORD)
         StopTimer();
 }
 
-// The plug-in's scan progress window, known by its folder and count lines.
-bool IsScanProgressWindow(HWND window)
-{
-    return GetDlgItem(window, IDC_SCAN_FOLDER) != NULL && GetDlgItem(window, IDC_SCAN_COUNT) != NULL;
-}
-
 LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE) {
@@ -132,6 +126,11 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace
+
+bool IsScanProgressWindow(HWND window)
+{
+    return GetDlgItem(window, IDC_SCAN_FOLDER) != NULL && GetDlgItem(window, IDC_SCAN_COUNT) != NULL;
+}
 
 void SetAutoCloseModals(bool on, DWORD giveUpAfterMs)
 {

@@ -4,8 +4,10 @@
 # open-file-dialog.png (Tarv-GetFilePath with a title and two file types, in samples/),
 # folder-browser.png (Tarv-ChooseFolder with a title) and scan-progress.png (the progress
 # window of a long Tarv-SetFolder). Works on a copy of the build's Wine
-# prefix (the build's own uses the null graphics driver and stays as it is), and ends the
-# copy's Wine processes and the X server when done. Builds what is missing first.
+# prefix (the build's own uses the null graphics driver and stays as it is), given Wine's
+# Marlett font for the caption buttons and rid of the desktop items only Wine has, so that
+# the pictures show what a user on Windows sees; ends the copy's Wine processes and the X
+# server when done. Builds what is missing first.
 # usage: scripts/screenshot.sh [output folder]        (default: docs/images)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,8 +19,11 @@ magick=/usr/bin/convert
 # caller's locale (C.UTF-8 comes with the C library).
 export LC_ALL=C.UTF-8
 
-# The X server, the window tools and ImageMagick only this script needs.
-"$root/scripts/install-deps.sh" xvfb x11-apps imagemagick
+# The X server, the window tools and ImageMagick only this script needs, and Wine's own fonts:
+# its Marlett draws the caption buttons, which show a letter "r" for the close box without it.
+"$root/scripts/install-deps.sh" xvfb x11-apps imagemagick fonts-wine
+marlett=/usr/share/wine/fonts/marlett.ttf
+[ -f "$marlett" ] || { echo "screenshot.sh: no $marlett (package fonts-wine)" >&2; exit 1; }
 cmake -S "$root" -B "$build/win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/win" -j"$(nproc)" --target tarvel fmhost >/dev/null
@@ -56,11 +61,21 @@ DISPLAY=:$(tr -d '\n' <"$work/display")
 export DISPLAY
 
 cp -a "$build/win/wineprefix" "$work/prefix"
+# Wine finds no font in its data folder here (fontconfig does not list that folder either),
+# but it loads every font of the prefix's Windows font folder.
+cp "$marlett" "$work/prefix/drive_c/windows/Fonts/"
 export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 # The X11 driver instead of the null one; windows unmanaged, since there is no window manager.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+# The desktop's items that only Wine has: the Unix file system's root ("/") and the Trash.
+# What a user of Windows sees there is the desktop's own folders and My Computer.
+namespace='HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Desktop\Namespace'
+for item in '{9D20AAE8-0625-44B0-9CA7-71889C2254D9}' '{645FF040-5081-101B-9F08-00AA002F954E}'; do
+    wine reg delete "$namespace\\$item" /f </dev/null >/dev/null 2>&1 ||
+        fail "cannot remove the desktop item $item from the prefix's shell namespace"
+done
 # Everything started so far came up with the null driver: start afresh.
 wineserver -k
 wineserver -w

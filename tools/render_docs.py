@@ -4,6 +4,8 @@ folder gets an HTML page beside it (README.md becomes index.html), written by De
 python3-markdown. Links between pages lead to the HTML pages, fragments included; pictures
 stay where they are, so the relative paths of the Markdown hold. Headings get ids for the
 fragments. Every page but the index links back to it. The same sources give the same bytes.
+Code in a table cell never breaks (status texts and options such as --charset stay whole);
+a code block's long lines wrap instead of running past the page.
 
 usage: render_docs.py <docs folder>        (writes the pages in place)
 """
@@ -32,7 +34,8 @@ table {{ border-collapse: collapse; margin: 0.8em 0; }}
 th, td {{ border: 1px solid #b8c4d8; padding: 0.25em 0.6em; text-align: left; vertical-align: top; }}
 th {{ background: #e8eef8; }}
 code {{ font-family: Consolas, "Courier New", monospace; background: #f2f2f2; padding: 0 0.2em; }}
-pre {{ background: #f2f2f2; padding: 0.6em 0.8em; overflow-x: auto; }}
+td code, th code {{ white-space: nowrap; }}
+pre {{ background: #f2f2f2; padding: 0.6em 0.8em; white-space: pre-wrap; overflow-wrap: anywhere; }}
 pre code {{ padding: 0; }}
 img {{ max-width: 100%; }}
 </style>

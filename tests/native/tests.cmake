@@ -12,3 +12,8 @@ add_test(NAME native.windows_codepages_generated
 tarvel_add_native_test(file_chooser_native_test tests/native/file_name_test.cpp tests/native/dialog_filter_test.cpp
                        tests/native/device_name_test.cpp tests/native/exact_name_test.cpp
                        tests/native/double_byte_test.cpp)
+# The reference as rendered for the release package: code in table cells never breaks, long
+# code lines wrap (Debian's python3-markdown renders it, whatever python3 comes first).
+add_test(NAME docs.page_styles
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/docs/check_page_styles.py ${CMAKE_SOURCE_DIR})
+set_tests_properties(docs.page_styles PROPERTIES TIMEOUT 60)

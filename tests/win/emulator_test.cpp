@@ -1,10 +1,7 @@
-// The host emulator's own strictness: what it must catch for the other tests to mean anything;
-// and fmhost.exe as its users run it.
+// The host emulator's own strictness: what it must catch for the other tests to mean anything.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -134,115 +131,6 @@ TEST_F(EmulatorModuleTest, LoadErrorsSayWhy)
     EXPECT_NE(std::string::npos, error.find("FMExternCallProc")) << error;
     ASSERT_TRUE(fmhost::LoadPlugin(PluginPath(), &error)) << error;
     ASSERT_EQ(kInitAccepted, fmhost::SendInit(17));
-}
-
-namespace {
-
-struct FmhostRun {
-    DWORD exitCode;
-    std::string out, err;
-};
-
-std::string ReadFileBytes(const std::string &path)
-{
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Runs fmhost.exe (beside this program) with the arguments; its output goes to files in the
-// scratch folder. A run that outlives the limit is ended and reported.
-FmhostRun RunFmhost(const std::string &arguments)
-{
-    FmhostRun run = {(DWORD)-1, std::string(), std::string()};
-    const std::string outPath = TestScratchFolder() + "\\out.txt", errPath = TestScratchFolder() + "\\err.txt";
-    SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
-    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
-    HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    std::string command = "\"" + ProgramFolder() + "\\fmhost.exe\" " + arguments;
-    PROCESS_INFORMATION process = {};
-    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-        CreateProcessA(NULL, &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
-        if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "fmhost " << arguments << " still running after 60 s; ending it";
-            TerminateProcess(process.hProcess, 99);
-            WaitForSingleObject(process.hProcess, 5000);
-        }
-        GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    } else {
-        ADD_FAILURE() << "cannot start " << command;
-    }
-    CloseHandle(out);
-    CloseHandle(err);
-    run.out = ReadFileBytes(outPath);
-    run.err = ReadFileBytes(errPath);
-    return run;
-}
-
-}  // namespace
-
-// fmhost as a user meets it: an empty text the plug-in wrote prints as "" and a result left
-// alone as (no result); function numbers are unsigned 32-bit and host versions 16-bit,
-// anything beyond is refused with the line named; --auto-close cancels the open-file dialog
-// (which ignores OK while its name box is empty) and the folder browser, and confirms the
-// information dialog and the refusal box, so that every run ends by itself.
-TEST_F(EmulatorModuleTest, FmhostCommandLines)
-{
-    const std::string script = TestScratchFolder() + "\\calls.txt";
-    {
-        std::ofstream out(script.c_str(), std::ios::binary);
-        out << "# host versions\n:init 0xFFFF\n:init -1\n:init 65536\n";
-    }
-    const std::string module = "\"" + PluginPath() + "\" ";
-    // 200 files, 10 ms each: the scan's progress window shows after 128 entries and is looked
-    // at again after 192; auto-close leaves it alone, so the scan is not cancelled.
-    const std::string scanned = TestScratchFolder() + "\\scanned";
-    CreateDirectoryA(scanned.c_str(), NULL);
-    for (int i = 0; i < 200; i++)
-        ASSERT_TRUE(MakeFile(scanned + "\\" + std::to_string(i) + ".txt"));
-    const struct {
-        std::string arguments;
-        DWORD exitCode;
-        std::vector<std::string> out, err;  // lines each output must hold
-    } cases[] = {
-        {module + "Tarv-GetFileName= Tarv-GetNextFilePath", 0,
-         {"External(\"Tarv-GetFileName\", \"\") = \"\"\n",
-          "External(\"Tarv-GetNextFilePath\", \"\") = (no result)\n"}, {}},
-        {module + "4294967295=a 0xFFFFFFFF=b 0x80000000=c", 0,
-         {"External(\"#4294967295\", \"a\") = (no result)\n",
-          "External(\"#4294967295\", \"b\") = (no result)\n",
-          "External(\"#2147483648\", \"c\") = (no result)\n"}, {}},
-        {module + "Tarv-Version 4294967296=x", 1, {"External(\"Tarv-Version\", \"\")"},
-         {"call 2 of the command line (\"4294967296=x\"): function number 4294967296 is out of range"}},
-        {module + "0x1FFFFFFFF=x", 1, {}, {"function number 0x1FFFFFFFF is out of range"}},
-        {"--auto-close --script \"" + script + "\" " + module, 1,
-         {"init (host version -1 = 0xFFFF) -> -2\ninit (host version -1 = 0xFFFF) -> -2\n"},
-         {"calls.txt, line 4 (\":init 65536\"): host version 65536 is out of range"}},
-        {"--host-version 65536 " + module, 1, {}, {"host version 65536 is out of range"}},
-        {"--auto-close " + module + "\"Tarv-SetDialogFilter=Text files;*.txt;Word files;*.doc\" " +
-             "Tarv-GetFilePath=Title Tarv-ChooseFolder=Title", 0,
-         {"External(\"Tarv-GetFilePath\", \"Title\") = \"\"\n",
-          "External(\"Tarv-ChooseFolder\", \"Title\") = (no result)\n"}, {}},
-        {"--auto-close --slow-scan 10 " + module + "\"Tarv-SetFolder=" + scanned + "\"", 0,
-         {"\") = \"000 (OK)\"\n"}, {}},
-        {"--slow-scan 10001 " + module, 1, {}, {"--slow-scan: 10001 is not a number"}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.arguments);
-        FmhostRun run = RunFmhost(c.arguments);
-        EXPECT_EQ(c.exitCode, run.exitCode) << run.out << run.err;
-        for (const std::string &line : c.out)
-            EXPECT_NE(std::string::npos, run.out.find(line)) << "standard output:\n" << run.out;
-        for (const std::string &line : c.err)
-            EXPECT_NE(std::string::npos, run.err.find(line)) << "standard error:\n" << run.err;
-        EXPECT_EQ(std::string::npos, run.err.find("rule broken")) << run.err;
-    }
 }
 
 namespace {

@@ -360,6 +360,31 @@ TEST_F(RealBrowserTest, PickingAFolderReturnsItsPathUnconverted)
     EXPECT_EQ(folder, result.text);
 }
 
+// The reference's pattern for a chosen folder with accented letters: its path is in Windows
+// codes, so with "western" in force a scan reads it as another folder and finds nothing, while
+// with "english" the scan finds its files by paths that name them; Tarv-SetInitialFolder takes
+// the path as it comes under either.
+TEST_F(RealBrowserTest, ChosenAccentedFolderScansWithoutConversion)
+{
+    const std::string folder = TestScratchFolder() + "\\Dossier \xE9t\xE9";  // Windows codes
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+    ASSERT_TRUE(MakeFile(folder + "\\r\xE9sum\xE9.txt"));
+    DialogDriver driver({
+        [&](HWND dialog) { EXPECT_TRUE(SelectFolderPath(dialog, folder)); },
+        [&](HWND dialog) { EXPECT_TRUE(PressButton(dialog, IDOK)); },
+    });
+    const std::string chosen = CallText(kTarvChooseFolder, "Folder to import from");
+    ASSERT_TRUE(driver.Seen()) << "the browser never appeared";
+    ASSERT_EQ(folder, chosen);
+    EXPECT_EQ("000 (OK)", CallText(kTarvSetFolder, chosen));
+    EXPECT_FALSE(Call(kTarvGetNextFilePath).touched) << "western found files in another folder";
+    EXPECT_EQ("000 (OK)", CallText(kTarvSetInitialFolder, chosen));
+    EXPECT_EQ("000 (OK)", CallText(kTarvSetLocale, "english"));
+    EXPECT_EQ("000 (OK)", CallText(kTarvSetFolder, chosen));
+    EXPECT_EQ(folder + "\\r\xE9sum\xE9.txt", CallText(kTarvGetNextFilePath));
+    EXPECT_EQ("000 (OK)", CallText(kTarvSetInitialFolder, chosen));
+}
+
 // A drive's root keeps its trailing backslash.
 TEST_F(RealBrowserTest, DriveRootKeepsItsBackslash)
 {

@@ -32,3 +32,6 @@ tarvel_add_win_test(exact_path_win_test tests/win/exact_path_test.cpp
 tarvel_add_win_test(double_byte_win_test tests/win/double_byte_test.cpp LOCALE ja_JP)
 # Messages that arrive while a dialog of a call is open.
 tarvel_add_win_test(nested_win_test tests/win/nested_message_test.cpp)
+# fmhost.exe run as a process of its own, as its users run it.
+tarvel_add_win_test(fmhost_win_test tests/win/fmhost_test.cpp TIMEOUT 240)
+add_dependencies(fmhost_win_test fmhost)
