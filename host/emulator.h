@@ -91,6 +91,11 @@ int MessagesInProgress();
 // ---- handles ----------------------------------------------------------------------------
 // Makes the next memory-error query of the plug-in answer value (once). 0 clears it.
 void InjectMemoryError(int16_t value);
+// Plays a host built on the Macintosh memory manager, whose memory-error callback reports the
+// error of the last memory call: the plug-in's next set-size call fails with error (once),
+// leaving the block as it was, and the next lock, unlock or size query succeeds and so
+// clears the error. 0 cancels a failure not yet made.
+void FailNextResize(int16_t error);
 // Guarded handles (the default): every block on pages of its own, inaccessible while
 // unlocked, with an unmapped page after its end, and left inaccessible when it moves. Off:
 // plain heap blocks, still moved on every resize and lock-counted, for timing the plug-in
