@@ -30,7 +30,7 @@ target_link_options(tarvel PRIVATE
     -Wl,--enable-stdcall-fixup
     # No link time in the headers: the same sources give the same bytes (release package).
     -Wl,--no-insert-timestamp)
-target_link_libraries(tarvel PRIVATE user32 gdi32 comdlg32 comctl32 shell32 ole32 version)
+target_link_libraries(tarvel PRIVATE user32 gdi32 comdlg32 comctl32 shell32 ole32)
 set_source_files_properties(resources/tarvel.rc PROPERTIES
     OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/logo_upper.bmp;${CMAKE_SOURCE_DIR}/resources/logo_lower.bmp;${CMAKE_SOURCE_DIR}/resources/resource_ids.h")
 

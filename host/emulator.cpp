@@ -106,6 +106,23 @@ static LONG WINAPI ReportUnhandled(EXCEPTION_POINTERS *info)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// A path typed in UTF-8, or in the ANSI code page when its bytes are no UTF-8, as UTF-16,
+// so that a module in a folder whose name the ANSI code page cannot hold loads too.
+static std::wstring WidePath(const std::string &path)
+{
+    UINT codePage = CP_UTF8;
+    int units = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.c_str(), -1, NULL, 0);
+    if (units == 0) {
+        codePage = CP_ACP;
+        units = MultiByteToWideChar(codePage, 0, path.c_str(), -1, NULL, 0);
+    }
+    std::wstring wide((size_t)(units > 0 ? units : 1), L'\0');
+    if (units > 0)
+        MultiByteToWideChar(codePage, 0, path.c_str(), -1, &wide[0], units);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
 bool LoadPlugin(const std::string &path, std::string *error)
 {
     if (crashHandler == nullptr) {
@@ -113,7 +130,7 @@ bool LoadPlugin(const std::string &path, std::string *error)
         SetUnhandledExceptionFilter(ReportUnhandled);
     }
     UnloadPlugin();
-    pluginModule = LoadLibraryA(path.c_str());
+    pluginModule = LoadLibraryW(WidePath(path).c_str());
     if (pluginModule == NULL) {
         *error = "cannot load module " + path + " (error " + std::to_string(GetLastError()) + ")";
         return false;

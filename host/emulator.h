@@ -27,8 +27,9 @@ enum HostVersion : int16_t {
 };
 
 // ---- module ----------------------------------------------------------------------------
-// Loads the module with LoadLibraryA and finds FMExternCallProc. On failure returns false
-// and says why in *error ("cannot load module ...", "no entry point FMExternCallProc ...").
+// Loads the module (path in UTF-8, or in the ANSI code page when it is no valid UTF-8) with
+// LoadLibraryW and finds FMExternCallProc. On failure returns false and says why in *error
+// ("cannot load module ...", "no entry point FMExternCallProc ...").
 bool LoadPlugin(const std::string &path, std::string *error);
 // FreeLibrary; also removes every import hook, disposes every live handle.
 void UnloadPlugin();
