@@ -25,10 +25,12 @@ set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG")
 # - ASLR and DEP (--dynamicbase, --nxcompat), asked for rather than left to ld's defaults;
 # - NO_SEH: no code in the module installs a structured exception handler, so there is none
 #   a SafeSEH table could list. Debian's i686 mingw-w64 GCC is built --with-dwarf2
-#   --disable-sjlj-exceptions: C++ unwinding (libgcc, unused here with -fno-exceptions) runs
-#   on DWARF tables, never on the fs:[0] handler chain, and neither the CRT start-up nor
-#   libssp pushes a frame on that chain: the module's only fs: access is the CRT's read of
-#   the TEB address. tests/pe disassembles the module and fails if any code touches fs:[0];
+#   --disable-sjlj-exceptions: C++ unwinding (libgcc_eh, unused here with -fno-exceptions)
+#   runs on DWARF tables, never on the fs:[0] handler chain; and no object of the libraries
+#   linked in (dllcrt2.o, libmingw32, libmingwex, libgcc, libgcc_eh, libssp, libstdc++,
+#   winpthreads) has an instruction that touches fs:[0]. The module's only fs: access is the
+#   CRT start-up's read of the TEB address (fs:0x18). tests/pe disassembles the module and
+#   fails if any code touches fs:[0];
 # - stack protection (-fstack-protector-strong: the static libssp, whose canary comes from
 #   advapi32's CryptGenRandom) and _FORTIFY_SOURCE=2, which mingw-w64's string and stdio
 #   headers honour at -O1 and above;
