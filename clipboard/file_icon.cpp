@@ -21,6 +21,15 @@ enum { kMaxPaletteEntries = 256 };
 // The path of the icon request in progress, in host codes and then converted in place.
 static char iconPath[kTextCapacity];
 
+// True when path holds nothing but spaces, or nothing at all: it names no file, yet the shell
+// answers such a name with an icon of its own (Windows drops trailing spaces from a name).
+static bool IsBlankPath(const WCHAR *path)
+{
+    while (*path == L' ')
+        path++;
+    return *path == L'\0';
+}
+
 // Sets every transparent pixel of the colour bitmap in colourDc (mask white, colour black)
 // to the window colour; every other pixel keeps its value. The mask bitmap is in maskDc.
 static void FillTransparentPixels(HDC colourDc, HDC maskDc, LONG width, LONG height)
@@ -115,7 +124,7 @@ void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, IconSize s
     HRESULT comInitialized = CoInitialize(NULL);
     UINT flags = SHGFI_ICON | (size == kSmallIcon ? SHGFI_SMALLICON : SHGFI_LARGEICON);
     // A device (NUL, COM1, ...) has no icon of its own, and asking the shell for one opens it.
-    if (!pathRead || IsDeviceName(widePath) ||
+    if (!pathRead || IsBlankPath(widePath) || IsDeviceName(widePath) ||
         SHGetFileInfoW(widePath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
         goto done;
 

@@ -16,8 +16,9 @@ enum IconSize {
 // on the clipboard: the icon's colour bitmap, its transparent pixels set to the window
 // colour, as CF_BITMAP, and beside it CF_PALETTE with the bitmap's palette (a NULL handle for
 // more than 8 bits per pixel). Writes status 0 into result on success, -1 on every failure:
-// - no icon from the shell (no such file or folder), an icon that can't be taken apart or
-//   has no colour bitmap, or no drawing context: the clipboard is not touched;
+// - an empty path or one of spaces only, a device name, no icon from the shell (no such file
+//   or folder), an icon that can't be taken apart or has no colour bitmap, or no drawing
+//   context: the clipboard is not touched;
 // - the clipboard can't be opened (another window has it open) or emptied: not touched;
 // - the clipboard refuses the bitmap: it is left emptied (the palette may be on it).
 // Every GDI object and the icon are released on every path, except what the clipboard took.

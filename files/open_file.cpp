@@ -1,6 +1,7 @@
 // Tarv-OpenFile: hands a file or folder to the shell's "open" verb, so that the application
 // associated with it starts, and reports the outcome as a status.
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "encoding/codepage.h"
@@ -25,7 +26,7 @@ static int32_t StatusOfShellExecute(int32_t returned)
 // Parameter: the path in host codes. Answers -004 for an empty parameter or a name that does
 // not lead to a file or folder on a disk (the shell is not called then), otherwise the status
 // of the shell's answer. No owner window is passed, and the started application is not
-// waited for.
+// waited for. COM is initialised for the shell call and left as it was found.
 void TarvOpenFile(HostHandle parameter, HostHandle result)
 {
     char path[kTextCapacity];
@@ -33,8 +34,14 @@ void TarvOpenFile(HostHandle parameter, HostHandle result)
     int32_t status = kStatusFileNotFound;
     if (ReadTextParameter(parameter, path, sizeof path) > 0) {
         if (HostPathToWide(path, widePath, kTextCapacity) && PathExists(widePath)) {
+            // A file type's handler may be a COM object, so the shell wants COM on the thread,
+            // in a single-threaded apartment. Undone only when it took: a host thread already
+            // in another apartment keeps its own.
+            HRESULT comInitialized = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
             HINSTANCE launched = ShellExecuteW(NULL, L"open", widePath, NULL, NULL, SW_SHOW);
             status = StatusOfShellExecute((int32_t)(INT_PTR)launched);
+            if (SUCCEEDED(comInitialized))
+                CoUninitialize();
         }
     }
     WriteStatusResult(result, status);

@@ -162,14 +162,26 @@ bool LoadPlugin(const std::wstring &path, std::string *error)
     return true;
 }
 
+// A path typed in UTF-8, or in the ANSI code page when its bytes are no UTF-8, as UTF-16,
+// so that a module in a folder whose name the ANSI code page cannot hold loads too.
+static std::wstring WidePath(const std::string &path)
+{
+    UINT codePage = CP_UTF8;
+    int units = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.c_str(), -1, NULL, 0);
+    if (units == 0) {
+        codePage = CP_ACP;
+        units = MultiByteToWideChar(codePage, 0, path.c_str(), -1, NULL, 0);
+    }
+    std::wstring wide((size_t)(units > 0 ? units : 1), L'\0');
+    if (units > 0)
+        MultiByteToWideChar(codePage, 0, path.c_str(), -1, &wide[0], units);
+    wide.resize(wcslen(wide.c_str()));
+    return wide;
+}
+
 bool LoadPlugin(const std::string &path, std::string *error)
 {
-    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, NULL, 0);
-    std::wstring wide(length > 0 ? (size_t)length : 1, L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
-    wide.resize(wcslen(wide.c_str()));
-    return LoadPlugin(wide, error);
+    return LoadPlugin(WidePath(path), error);
 }
 
 void UnloadPlugin()

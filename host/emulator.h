@@ -30,7 +30,7 @@ enum HostVersion : int16_t {
 // Loads the module with LoadLibraryW and finds FMExternCallProc. On failure returns false
 // and says why in *error, in UTF-8 ("cannot load module PATH (error 126: the file or a DLL
 // it needs was not found)", "no entry point FMExternCallProc ..."). The narrow form takes a
-// path in the system's ANSI code page.
+// path in UTF-8, or in the ANSI code page when it is no valid UTF-8.
 bool LoadPlugin(const std::wstring &path, std::string *error);
 bool LoadPlugin(const std::string &path, std::string *error);
 // "error N: what it means", for a Windows error code, in UTF-8.
@@ -96,6 +96,11 @@ int MessagesInProgress();
 // ---- handles ----------------------------------------------------------------------------
 // Makes the next memory-error query of the plug-in answer value (once). 0 clears it.
 void InjectMemoryError(int16_t value);
+// Plays a host built on the Macintosh memory manager, whose memory-error callback reports the
+// error of the last memory call: the plug-in's next set-size call fails with error (once),
+// leaving the block as it was, and the next lock, unlock or size query succeeds and so
+// clears the error. 0 cancels a failure not yet made.
+void FailNextResize(int16_t error);
 // Guarded handles (the default): every block on pages of its own, inaccessible while
 // unlocked, with an unmapped page after its end, and left inaccessible when it moves. Off:
 // plain heap blocks, still moved on every resize and lock-counted, for timing the plug-in

@@ -131,6 +131,11 @@ HandleSlot *CheckedSlot(HostHandle handle, const char *callback)
 
 CallbackCounts counts;
 
+// The host of FailNextResize: the error its next resize makes, and the error of the plug-in's
+// last memory call, which its memory-error callback reports (0 unless a resize failed).
+int16_t nextResizeError = 0;
+int16_t lastCallError = 0;
+
 // ---- the callbacks the plug-in calls --------------------------------------------------------
 
 HostHandle TARVEL_HOSTCALL ForbiddenNewHandle(int32_t)
@@ -154,6 +159,10 @@ void TARVEL_HOSTCALL CallbackSetHandleSize(HostHandle handle, int32_t size)
         AddViolation("set handle size called with a negative size");
         return;
     }
+    lastCallError = nextResizeError;
+    nextResizeError = 0;
+    if (lastCallError != 0)
+        return;  // the block keeps its size, contents and place
     // A resize always moves the block, as a host may do whenever a handle is unlocked.
     Block fresh = AllocateBlock(size);
     if (fresh.region == nullptr) {
@@ -175,6 +184,7 @@ void TARVEL_HOSTCALL CallbackSetHandleSize(HostHandle handle, int32_t size)
 int32_t TARVEL_HOSTCALL CallbackGetHandleSize(HostHandle handle)
 {
     counts.getSize++;
+    lastCallError = 0;
     HandleSlot *slot = CheckedSlot(handle, "get handle size");
     if (slot == nullptr)
         return 0;
@@ -196,6 +206,7 @@ void TARVEL_HOSTCALL ForbiddenMoveHigh(HostHandle)
 void TARVEL_HOSTCALL CallbackLock(HostHandle handle)
 {
     counts.lock++;
+    lastCallError = 0;
     HandleSlot *slot = CheckedSlot(handle, "lock");
     if (slot == nullptr)
         return;
@@ -206,6 +217,7 @@ void TARVEL_HOSTCALL CallbackLock(HostHandle handle)
 void TARVEL_HOSTCALL CallbackUnlock(HostHandle handle)
 {
     counts.unlock++;
+    lastCallError = 0;
     HandleSlot *slot = CheckedSlot(handle, "unlock");
     if (slot == nullptr)
         return;
@@ -235,7 +247,7 @@ int16_t pendingMemoryError = 0;
 int16_t TARVEL_HOSTCALL CallbackMemoryError(void)
 {
     counts.memoryError++;
-    int16_t value = pendingMemoryError;
+    int16_t value = pendingMemoryError != 0 ? pendingMemoryError : lastCallError;
     pendingMemoryError = 0;
     return value;
 }
@@ -400,6 +412,7 @@ void CheckLocksAsBefore(const std::vector<int> &before, const char *afterWhat)
 }  // namespace detail
 
 void InjectMemoryError(int16_t value) { detail::pendingMemoryError = value; }
+void FailNextResize(int16_t error) { detail::nextResizeError = error; }
 void SetHandleGuards(bool on) { detail::guardsOn = on; }
 CallbackCounts Counts() { return detail::counts; }
 void ResetCounts() { detail::counts = CallbackCounts(); }

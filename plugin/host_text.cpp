@@ -28,9 +28,13 @@ void WriteTextResult(HostHandle result, const char *text)
     const ExternCallRecord *record = pluginState.callRecord;
     int32_t length = (int32_t)strlen(text);
     record->setHandleSize(result, length);
+    // A host on the Macintosh memory manager reports the error of its last memory call, so
+    // the lock would clear a failed resize's error: ask before locking, and take the block's
+    // size as proof too. A block that did not take the new size is left as it is.
+    if (record->memoryError() != 0 || record->getHandleSize(result) != length)
+        return;
     record->lockHandle(result);
-    if (record->memoryError() == 0)
-        memcpy(*result, text, (size_t)length);
+    memcpy(*result, text, (size_t)length);
     record->unlockHandle(result);
 }
 

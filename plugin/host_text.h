@@ -16,8 +16,9 @@ enum { kTextCapacity = 4096 };
 // capacity must be at least 1.
 int32_t ReadTextParameter(HostHandle parameter, char *buffer, int32_t capacity);
 
-// Replaces the result handle's contents by text (without its terminator). When the host
-// reports a memory error after the resize, nothing is copied; the handle is unlocked either way.
+// Replaces the result handle's contents by text (without its terminator). The handle is
+// resized, then locked only when the host reports no memory error and the block has the size
+// asked for; otherwise nothing is written and the handle is not locked.
 void WriteTextResult(HostHandle result, const char *text);
 
 #endif

@@ -1,5 +1,6 @@
-// BuildVersionText reads the module's file version from its version resource;
-// TarvVersion answers "tarvel v" and that text.
+// BuildVersionText reads the module's file version from its own version resource, in memory:
+// no file name is involved, so the folder the module sits in cannot spoil it, whatever
+// characters its name holds; TarvVersion answers "tarvel v" and that text.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -9,32 +10,34 @@
 #include "plugin_state.h"
 #include "version_text.h"
 
+// A VS_VERSIONINFO block starts with three WORDs (its length, its value's length, its type)
+// and the key L"VS_VERSION_INFO" with its terminator, 38 bytes, padded to a 32-bit boundary;
+// its value, the VS_FIXEDFILEINFO, follows there.
+static const WCHAR kVersionInfoKey[] = L"VS_VERSION_INFO";
+enum { kKeyOffset = 6, kFixedInfoOffset = 40 };
+
 void BuildVersionText(HINSTANCE module, char *text, size_t capacity)
 {
-    char path[1024];
-    memset(path, 0, sizeof path);
-    DWORD pathLength = GetModuleFileNameA(module, path, sizeof path);
-    if (pathLength == 0 || pathLength >= sizeof path)
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
+    if (found == NULL)
         return;
-    DWORD unused = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &unused);
-    if (size == 0)
+    DWORD size = SizeofResource(module, found);
+    HGLOBAL loaded = LoadResource(module, found);
+    if (loaded == NULL)
         return;
-    // A heap of its own, so that one HeapDestroy frees whatever was allocated from it.
-    HANDLE heap = HeapCreate(0, 0, 0);
-    if (heap == NULL)
+    const BYTE *block = (const BYTE *)LockResource(loaded);
+    if (block == NULL || size < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO))
         return;
-    void *block = HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
-    VS_FIXEDFILEINFO *fixed = NULL;
-    UINT fixedSize = 0;
-    if (block != NULL && GetFileVersionInfoA(path, 0, size, block) &&
-        VerQueryValueA(block, "\\", (void **)&fixed, &fixedSize) && fixed != NULL &&
-        fixedSize >= sizeof(VS_FIXEDFILEINFO)) {
-        snprintf(text, capacity, "%u.%u.%u.%u", (unsigned)HIWORD(fixed->dwFileVersionMS),
-                 (unsigned)LOWORD(fixed->dwFileVersionMS), (unsigned)HIWORD(fixed->dwFileVersionLS),
-                 (unsigned)LOWORD(fixed->dwFileVersionLS));
-    }
-    HeapDestroy(heap);
+    WORD valueLength = 0;
+    memcpy(&valueLength, block + 2, sizeof valueLength);
+    VS_FIXEDFILEINFO fixed;
+    memcpy(&fixed, block + kFixedInfoOffset, sizeof fixed);
+    if (memcmp(block + kKeyOffset, kVersionInfoKey, sizeof kVersionInfoKey) != 0 ||
+        valueLength < sizeof(VS_FIXEDFILEINFO) || fixed.dwSignature != VS_FFI_SIGNATURE)
+        return;
+    snprintf(text, capacity, "%u.%u.%u.%u", (unsigned)HIWORD(fixed.dwFileVersionMS),
+             (unsigned)LOWORD(fixed.dwFileVersionMS), (unsigned)HIWORD(fixed.dwFileVersionLS),
+             (unsigned)LOWORD(fixed.dwFileVersionLS));
 }
 
 void TarvVersion(HostHandle parameter, HostHandle result)

@@ -6,8 +6,9 @@
 #include <stddef.h>
 
 // Fills text (capacity bytes, already zero-filled by the caller) with the file version of
-// the module's version resource, each of the four parts in plain decimal. When the version
-// information cannot be read, text is left as it was (empty).
+// the module's version resource, each of the four parts in plain decimal. The resource is
+// read from the loaded module, not from its file. When it is missing or malformed, text is
+// left as it was (empty).
 void BuildVersionText(HINSTANCE module, char *text, size_t capacity);
 
 #endif

@@ -1,9 +1,11 @@
 #!/bin/sh
-# Builds the release package dist/tarvel-<version>.zip: tarvel.fmx, the reference (docs/,
-# in Markdown and rendered as HTML beside it, docs/index.html first) and LICENSE. The same
-# sources give the same bytes: the module is linked without a
-# timestamp, and the zip gets a fixed file order, fixed times and permissions, and no extra
-# fields.
+# Builds the release package dist/tarvel-<version>.zip. It opens into one folder,
+# tarvel-<version>/, holding tarvel.fmx, LICENSE.txt and the reference rendered as HTML
+# (docs/ without its Markdown sources): index.html, the start page, from docs/README.md, then
+# installing.html, status-codes.html, functions/ and images/. The fmhost page stays out: it
+# is for the plug-in's developers, and fmhost.exe is not in the package. The same sources
+# give the same bytes: the module is built reproducibly, and the zip gets a fixed file order,
+# fixed times and permissions, and no extra fields.
 #
 # usage: scripts/package.sh [output folder]        (default: dist/ in the repository)
 #   TARVEL_BUILD   build folder, as for demo.sh and test.sh (default: build/); the module is
@@ -33,11 +35,16 @@ fi
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-cp "$module" "$stage/tarvel.fmx"
-cp "$root/LICENSE" "$stage/LICENSE"
-cp -R "$root/docs" "$stage/docs"
+folder=$stage/tarvel-$version
+mkdir "$folder"
+cp "$module" "$folder/tarvel.fmx"
+# Notepad before Windows 10 shows a text's lines only when they end in CR LF.
+sed 's/$/\r/' "$root/LICENSE" >"$folder/LICENSE.txt"
+cp -R "$root/docs/." "$folder/"
+rm -f "$folder/fmhost.md"
 # Debian's python3-markdown, whatever python3 comes first on the PATH.
-/usr/bin/python3 "$root/tools/render_docs.py" "$stage/docs" >/dev/null
+/usr/bin/python3 "$root/tools/render_docs.py" "$folder" >/dev/null
+find "$folder" -name '*.md' -exec rm {} +
 # Nothing of the machine or the moment goes into the zip: permissions and times are fixed
 # (in UTC, since zip stores local time), and the names are added in byte order.
 find "$stage" -type d -exec chmod 755 {} +

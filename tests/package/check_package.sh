@@ -1,7 +1,9 @@
 #!/bin/sh
 # The release package: scripts/package.sh run twice gives byte-identical zips, named with the
-# module's version; the zip holds exactly tarvel.fmx, LICENSE and the reference, with a page
-# for every function the module lists, each Markdown page with its HTML page, and every link
+# module's version; the zip opens into one folder, tarvel-<version>/, holding exactly
+# tarvel.fmx, LICENSE.txt (CR LF line ends, for Notepad) and the reference as HTML pages,
+# index.html the start page, with a page for every function the module lists and no fmhost
+# page; the start page says how to install and links every function page, and every link
 # and picture of the HTML pages resolves inside the zip; and the tarvel.fmx unpacked from it
 # loads in the host emulator under Wine with its name and fifteen functions.
 #
@@ -32,28 +34,41 @@ cmp "$zip" "$work/second/tarvel-$version.zip" ||
     fail "two runs of package.sh gave different zips"
 
 # ---- contents ------------------------------------------------------------------------------
-(cd "$source_dir" && find docs -type f) >"$work/sources.txt"
-# README.md's HTML page is index.html, what a browser opens first in a folder.
-sed -n -e 's|README\.md$|index.html|p' -e 's|\.md$|.html|p' "$work/sources.txt" >"$work/pages.txt"
-{ echo LICENSE; echo tarvel.fmx; cat "$work/sources.txt" "$work/pages.txt"; } | LC_ALL=C sort \
+top=tarvel-$version
+(cd "$source_dir/docs" && find . -type f ! -name fmhost.md | sed 's|^\./||') >"$work/sources.txt"
+# README.md's HTML page is index.html, what a browser opens first in a folder; every other
+# Markdown page becomes its HTML page; pictures stay as they are.
+sed -e 's|^README\.md$|index.html|' -e 's|\.md$|.html|' "$work/sources.txt" >"$work/pages.txt"
+{ echo LICENSE.txt; echo tarvel.fmx; cat "$work/pages.txt"; } | sed "s|^|$top/|" | LC_ALL=C sort \
     >"$work/expected.txt"
 unzip -Z1 "$zip" >"$work/listed.txt"
 diff -u "$work/expected.txt" "$work/listed.txt" >&2 ||
-    fail "the zip does not hold exactly LICENSE, tarvel.fmx, docs/ and its HTML pages (in byte order)"
+    fail "the zip does not hold exactly $top/ with tarvel.fmx, LICENSE.txt and the HTML reference (in byte order)"
 times=$(unzip -Z -T "$zip" | awk 'NF >= 8 && $1 ~ /^-/ {print $7}' | sort -u)
 [ "$times" = "20000101.000000" ] || fail "file times in the zip are not all 2000-01-01: $times"
 
 mkdir "$work/unpacked"
 unzip -q "$zip" -d "$work/unpacked"
-cmp "$module" "$work/unpacked/tarvel.fmx" || fail "the packed tarvel.fmx is not the built one"
-{ echo LICENSE; cat "$work/sources.txt"; } | while read -r file; do
-    cmp "$source_dir/$file" "$work/unpacked/$file" || fail "the packed $file differs"
+unpacked_dir=$work/unpacked/$top
+cmp "$module" "$unpacked_dir/tarvel.fmx" || fail "the packed tarvel.fmx is not the built one"
+cr=$(printf '\r')
+[ "$(grep -c "$cr\$" "$unpacked_dir/LICENSE.txt")" -eq "$(wc -l <"$source_dir/LICENSE")" ] ||
+    fail "LICENSE.txt has lines that do not end in CR LF"
+tr -d '\r' <"$unpacked_dir/LICENSE.txt" | cmp - "$source_dir/LICENSE" ||
+    fail "LICENSE.txt does not say what LICENSE says"
+grep -v '\.md$' "$work/sources.txt" | while read -r file; do
+    cmp "$source_dir/docs/$file" "$unpacked_dir/$file" || fail "the packed $file differs"
 done
-python3 "$source_dir/tests/package/check_links.py" "$work/unpacked" >&2 ||
+python3 "$source_dir/tests/package/check_links.py" "$unpacked_dir" >&2 ||
     fail "links of the HTML reference that do not resolve inside the zip"
+# The start page says what the plug-in is and how to install it, and leads to the functions.
+start=$unpacked_dir/index.html
+grep -q 'plug-in for FileMaker Pro' "$start" || fail "index.html does not say what tarvel is"
+grep -q '<code>System</code> folder' "$start" || fail "index.html does not say where tarvel.fmx goes"
+grep -q 'href="installing.html"' "$start" || fail "index.html does not lead to the installing page"
 
 # ---- the unpacked module in the host emulator ------------------------------------------------
-unpacked=$(windows_path "$work/unpacked/tarvel.fmx")
+unpacked=$(windows_path "$unpacked_dir/tarvel.fmx")
 "$wine_run" "$fmhost" --list "$unpacked" Tarv-Version >"$work/fmhost.txt" 2>&1 ||
     { cat "$work/fmhost.txt" >&2; fail "fmhost could not run the unpacked tarvel.fmx"; }
 cat "$work/fmhost.txt"
@@ -61,11 +76,15 @@ grep -qx 'Plug-in: Quillon tarvel 2' "$work/fmhost.txt" || fail "not listed as Q
 grep -qx 'External functions (15):' "$work/fmhost.txt" || fail "the listing does not count 15 functions"
 grep -qxF "External(\"Tarv-Version\", \"\") = \"tarvel v$version\"" "$work/fmhost.txt" ||
     fail "Tarv-Version does not answer tarvel v$version, the version in the zip's name"
-# Every listed function has its page in the packed reference, and there is no other page.
-sed -n 's/^  [0-9][0-9]*  \(Tarv-[A-Za-z]*\)$/docs\/functions\/\1.md/p' "$work/fmhost.txt" |
+# Every listed function has its page in the packed reference, linked from the start page, and
+# there is no other function page.
+sed -n 's/^  [0-9][0-9]*  \(Tarv-[A-Za-z]*\)$/functions\/\1.html/p' "$work/fmhost.txt" |
     LC_ALL=C sort >"$work/pages-expected.txt"
 [ "$(wc -l <"$work/pages-expected.txt")" -eq 15 ] || fail "fifteen function names were not listed"
-grep '^docs/functions/.*\.md$' "$work/listed.txt" >"$work/pages-listed.txt" || true
+sed -n "s|^$top/\(functions/.*\.html\)\$|\1|p" "$work/listed.txt" >"$work/pages-listed.txt"
 diff -u "$work/pages-expected.txt" "$work/pages-listed.txt" >&2 ||
     fail "the packed reference does not have exactly one page per listed function"
+while read -r page; do
+    grep -q "href=\"$page\"" "$start" || fail "index.html does not link $page"
+done <"$work/pages-expected.txt"
 echo "package OK: $(basename "$zip"), $(wc -l <"$work/listed.txt") files"

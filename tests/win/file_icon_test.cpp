@@ -248,8 +248,10 @@ TEST_F(ClipboardTest, RefusedPaletteIsDeletedAndTheBitmapStillPlaced)
     ExpectClosedAndNothingLive("after the icon copy");
 }
 
-// A path that names nothing, a device or an object manager's path: -001, the clipboard as it was (not even emptied),
-// and the snapshot taken all the same, so a restore brings back the same content.
+// A path that names nothing (missing, empty, spaces only), a device or an object manager's
+// path: -001, the clipboard as it was (not even emptied), and the snapshot taken all the same,
+// so a restore brings back the same content. For the empty path the shell itself answers with
+// a generic icon.
 TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
 {
     ASSERT_TRUE(PlaceOnClipboard(window_, {{CF_TEXT, "still here"}}));
@@ -261,9 +263,11 @@ TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
     for (const std::string &path : {TestScratchFolder() + "\\no such file.txt", std::string("NUL"),
                                     std::string("COM1"), TestScratchFolder() + "\\aux.txt",
                                     std::string("\\?\?\\GLOBALROOT\\Device\\Null"),
-                                    std::string("\\?\?\\C:\\windows\\notepad.exe")}) {
-        SCOPED_TRACE(path);
+                                    std::string("\\?\?\\C:\\windows\\notepad.exe"),
+                                    std::string(), std::string("   ")}) {
+        SCOPED_TRACE("\"" + path + "\"");
         EXPECT_EQ(kStatusIncorrectOption, CopyLargeIcon(path).text);
+        EXPECT_EQ(kStatusIncorrectOption, CopySmallIcon(path).text);
         EXPECT_EQ(sequence, GetClipboardSequenceNumber());
     }
     EXPECT_EQ(1, Counts().openClipboard) << "only the snapshot opens the clipboard";

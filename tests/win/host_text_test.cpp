@@ -124,6 +124,25 @@ TEST_F(HostTextTest, WriteTextResultCopiesNothingAfterMemoryError)
     EXPECT_EQ("000 (OK)", fmhost::detail::HandleContents(handle));
 }
 
+// A host whose memory error is that of its last call: the resize fails and the lock would
+// clear its error. Whatever the block held stays as it was, shorter or longer than the text:
+// copying the text into the shorter block would overrun the host's heap (here the emulator's
+// guard page ends the process), and into the longer one would leave its tail behind the text.
+TEST_F(HostTextTest, WriteTextResultWritesNothingIntoABlockWhoseResizeFailed)
+{
+    static const char *const blocks[] = {"", "<untouched>", "tarvel v2.0.0.", "a block longer than the text"};
+    for (const char *before : blocks) {
+        SCOPED_TRACE(before);
+        HostHandle handle = fmhost::detail::NewHandle(before);
+        fmhost::FailNextResize(-108);
+        WriteTextResult(handle, "tarvel v2.0.0.7");
+        EXPECT_EQ(std::string(before), fmhost::detail::HandleContents(handle));
+        EXPECT_FALSE(fmhost::detail::WasResized(handle));
+        EXPECT_EQ(0, fmhost::detail::LockCount(handle));
+        fmhost::detail::DisposeHandle(handle);
+    }
+}
+
 // Codes 0 to -7 write their text; 8, -8 and the most negative value leave the handle as
 // the host passed it.
 TEST_F(HostTextTest, WriteStatusResultWritesOnlyCodesOfTheTable)
@@ -164,9 +183,10 @@ TEST_F(VersionTest, AnswersTheVersionForAnyParameter)
         SCOPED_TRACE(parameter.size());
         fmhost::ResetCounts();
         EXPECT_EQ("tarvel v2.0.0.7", CallText(kTarvVersion, parameter));
-        // One lock: the result's. The parameter is not even locked.
+        // One lock and one size query, the result's (its size proves the resize). The
+        // parameter is not even locked.
         EXPECT_EQ(1, fmhost::Counts().lock);
-        EXPECT_EQ(0, fmhost::Counts().getSize);
+        EXPECT_EQ(1, fmhost::Counts().getSize);
     }
     fmhost::CallOptions reportedEmpty;
     reportedEmpty.reportedParameterSize = 0;
@@ -179,5 +199,21 @@ TEST_F(VersionTest, MemoryErrorLeavesTheResultUnwritten)
     fmhost::InjectMemoryError(1);
     fmhost::CallResult result = Call(kTarvVersion, "");
     EXPECT_EQ(std::string(15, '\xCD'), result.text);
+    EXPECT_EQ("tarvel v2.0.0.7", CallText(kTarvVersion));
+}
+
+// The same host through the module: after a resize that failed, Tarv-Version leaves the
+// result handle as the host passed it, empty or holding a text shorter than the version.
+TEST_F(VersionTest, FailedResizeLeavesTheResultAsTheHostPassedIt)
+{
+    for (bool prefill : {false, true}) {
+        SCOPED_TRACE(prefill);
+        fmhost::CallOptions options;
+        options.prefillResult = prefill;  // "<untouched>", 11 bytes against the version's 15
+        fmhost::FailNextResize(-108);
+        fmhost::CallResult result = Call(kTarvVersion, "", options);
+        EXPECT_FALSE(result.touched) << "got \"" << result.text << "\"";
+        EXPECT_FALSE(result.resized);
+    }
     EXPECT_EQ("tarvel v2.0.0.7", CallText(kTarvVersion));
 }

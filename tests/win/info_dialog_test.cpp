@@ -8,6 +8,7 @@
 #include <string>
 
 #include "plugin/handlers.h"
+#include "tests/win/support/ansi_text.h"
 #include "tests/win/support/gdi_objects.h"
 #include "tests/win/support/plugin_fixture.h"
 
@@ -181,6 +182,29 @@ TEST_F(InfoDialogTest, ShowsNameVersionAndLogoOwnedByTheActiveWindow)
     EXPECT_EQ(2, drive.bitmaps);
     EXPECT_TRUE(drive.style & WS_CAPTION);
     EXPECT_FALSE(drive.style & WS_SYSMENU) << "no close box in the caption";
+}
+
+// Loaded from a folder whose name the ANSI code page cannot hold (Cyrillic under code page
+// 1252), the module still knows its version: read through the module's file name in ANSI, it
+// was lost there, and Tarv-Version answered "tarvel v" alone.
+TEST_F(InfoDialogTest, VersionIsWholeInAFolderNamedOutsideTheAnsiCodePage)
+{
+    const std::wstring folder = Widen(TestScratchFolder()) + L"\\\x041f\x043b\x0430\x0433\x0438\x043d";  // Плагин
+    const std::wstring copy = folder + L"\\tarvel.fmx";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    ASSERT_TRUE(CopyFileW(Widen(PluginPath()).c_str(), copy.c_str(), FALSE));
+    fmhost::SendShutdown();
+    fmhost::UnloadPlugin();
+    std::string error;
+    ASSERT_TRUE(fmhost::LoadPlugin(Narrow(copy, CP_UTF8), &error)) << error;
+    WCHAR loadedFrom[MAX_PATH] = {0};
+    ASSERT_NE(0u, GetModuleFileNameW(fmhost::PluginModule(), loadedFrom, MAX_PATH - 1));
+    ASSERT_EQ(copy, loadedFrom) << "the copy was not loaded by its long name";
+    ASSERT_EQ(kInitAccepted, fmhost::SendInit(fmhost::kFileMaker60));
+
+    EXPECT_EQ("tarvel v2.0.0.7", CallText(kTarvVersion));
+    Show(CloseBy::OkButton);
+    EXPECT_EQ("2.0.0.7", drive.version);
 }
 
 // Enter (the default button), the OK button and WM_CLOSE each end the dialog and the call.

@@ -28,6 +28,9 @@ struct ShellCall {
     HWND owner;
     std::string operation, file, parameters, directory;
     INT show;
+    // What a single-threaded initialisation of COM answered during the call: S_FALSE when
+    // COM was initialised so, RPC_E_CHANGED_MODE in the multithreaded apartment, S_OK when not.
+    HRESULT comProbe;
 };
 std::vector<ShellCall> shellCalls;
 INT_PTR shellAnswer = 42;
@@ -35,8 +38,11 @@ INT_PTR shellAnswer = 42;
 HINSTANCE WINAPI FakeShellExecuteW(HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
                                    LPCWSTR directory, INT show)
 {
+    HRESULT comProbe = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(comProbe))
+        CoUninitialize();
     shellCalls.push_back(ShellCall{owner, NarrowOrNull(operation), NarrowOrNull(file),
-                                   NarrowOrNull(parameters), NarrowOrNull(directory), show});
+                                   NarrowOrNull(parameters), NarrowOrNull(directory), show, comProbe});
     return (HINSTANCE)shellAnswer;
 }
 
@@ -256,6 +262,33 @@ TEST_F(OpenFileTest, ShellAnswersMapToStatus)
         EXPECT_EQ("<NULL>", shellCalls[0].directory);
         EXPECT_EQ(SW_SHOW, shellCalls[0].show);
     }
+}
+
+// The shell runs with COM initialised on the thread (a file type's handler may be a COM
+// object), and the call leaves COM as it found it: uninitialised again, or the host's own
+// multithreaded apartment, against which the plug-in's initialisation fails and must not be
+// undone.
+TEST_F(OpenFileTest, ShellRunsWithComAndComIsLeftAsFound)
+{
+    FakeTheShell();
+    const std::string file = TestScratchFolder() + "\\report.txt";
+    ASSERT_TRUE(MakeFile(file));
+
+    EXPECT_EQ(kOk, Open(file));
+    ASSERT_EQ(1u, shellCalls.size());
+    EXPECT_EQ(S_FALSE, shellCalls[0].comProbe) << "COM was not initialised for the shell";
+    HRESULT after = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(S_OK, after) << "COM was left initialised on the thread";
+    if (SUCCEEDED(after))
+        CoUninitialize();
+
+    ASSERT_EQ(S_OK, CoInitializeEx(NULL, COINIT_MULTITHREADED));
+    EXPECT_EQ(kOk, Open(file));
+    ASSERT_EQ(2u, shellCalls.size());
+    EXPECT_EQ(RPC_E_CHANGED_MODE, shellCalls[1].comProbe);
+    EXPECT_EQ(S_FALSE, CoInitializeEx(NULL, COINIT_MULTITHREADED)) << "the host's own COM was torn down";
+    CoUninitialize();
+    CoUninitialize();
 }
 
 // A folder passes the existence test and is handed to the shell like a file.

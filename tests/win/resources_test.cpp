@@ -108,11 +108,13 @@ TEST_F(ResourcesTest, VersionTextIsTheFileVersionNotTheProductVersion)
     std::ifstream in(PluginPath().c_str(), std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_GT(bytes.size(), 64u);
+    // The fixed part follows the resource's key (the signature alone also occurs in the code).
+    static const WCHAR key[] = L"VS_VERSION_INFO";
     static const unsigned char signature[] = {0xBD, 0x04, 0xEF, 0xFE};
     size_t at = 0;
-    for (size_t i = 0; i + 24 < bytes.size() && at == 0; i++)
-        if (memcmp(&bytes[i], signature, 4) == 0)
-            at = i;
+    for (size_t i = 0; i + sizeof key + 24 < bytes.size() && at == 0; i++)
+        if (memcmp(&bytes[i], key, sizeof key) == 0 && memcmp(&bytes[i + sizeof key + 2], signature, 4) == 0)
+            at = i + sizeof key + 2;
     ASSERT_NE(0u, at) << "no VS_FIXEDFILEINFO in the module";
     const DWORD fileMS = (10u << 16) | 2u, fileLS = (300u << 16) | 4u;
     memcpy(&bytes[at + 8], &fileMS, 4);   // dwFileVersionMS
