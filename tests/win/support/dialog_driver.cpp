@@ -54,6 +54,11 @@ HTREEITEM FindTreeItem(HWND tree, HTREEITEM first, const std::string &text, int 
 
 }  // namespace
 
+bool IsDialogOfThisThread(HWND window)
+{
+    return GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId() && IsDialogClass(window);
+}
+
 DialogDriver::DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs, UINT tickMs)
     : steps_(std::move(steps)), timeoutMs_(timeoutMs), tickMs_(tickMs), threadId_(GetCurrentThreadId())
 {
@@ -84,7 +89,8 @@ DialogDriver::~DialogDriver()
 LRESULT CALLBACK DialogDriver::CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     DialogDriver *driver = activeDriver;
-    if (code == HCBT_ACTIVATE && driver != NULL && driver->dialog_ == NULL && IsDialogClass((HWND)wParam)) {
+    if (code == HCBT_ACTIVATE && driver != NULL && driver->dialog_ == NULL &&
+        IsDialogOfThisThread((HWND)wParam)) {
         driver->dialog_ = (HWND)wParam;
         driver->seenAt_ = GetTickCount();
         driver->timer_ = SetTimer(NULL, 0, driver->tickMs_, Tick);
