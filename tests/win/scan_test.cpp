@@ -551,6 +551,24 @@ TEST_F(ScanTest, HundredThousandFilesComeBackOnceEach)
     EXPECT_TRUE(Sorted(expected) == found) << "the paths differ from the files made";
 }
 
+// Paths at the longest the walk reads (259 characters) make entries of 260 bytes with their
+// end byte: with the list's first block of 260 bytes and doubling, the k-th of them needs
+// 260k + 1 bytes, one more than a block of 260k, at k = 1, 2, 4, 8 and 16. Each time the list
+// must grow: a list that reserves one byte too few writes its end byte just past its block,
+// which the emulator's heap guards turn into a fault or a rule break.
+TEST_F(ScanTest, ListEndingOneBytePastABlockGrowsFirst)
+{
+    Paths made;
+    for (int file = 0; file < 16; file++) {
+        char number[16];
+        snprintf(number, sizeof number, "\\%02d-", file);
+        made.push_back(root_ + number + std::string(259 - root_.size() - 8, 'n') + ".txt");
+        ASSERT_EQ(259u, made.back().size());
+        ASSERT_TRUE(MakeFileAnyLength(made.back()));
+    }
+    EXPECT_EQ(Sorted(made), Sorted(Scan(root_)));
+}
+
 // When the private heap cannot be created, the scan answers -003 rather than a success that
 // lists nothing, and there is nothing to fetch; the next scan works again.
 TEST_F(ScanTest, HeapCreateFailureAnswersCannotIterate)
