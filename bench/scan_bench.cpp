@@ -8,8 +8,9 @@
 // own work, and through a light host of plain memory. The list's memory is followed through
 // the module's heap imports. Then the same tree with a linked folder in every tenth folder:
 // the scan beside the bare walk again, and the folder-identity look-ups the links cost,
-// counted through the module's CreateFileW import (none on the tree without links). Prints
-// figures; it passes or fails on nothing.
+// counted through the module's CreateFileW import (none on the tree without links). Checks
+// that every file's path comes back once and no other path does, at this scale (exit status 1
+// when not); otherwise it prints figures and passes or fails on nothing.
 //
 // usage: scan_bench [folders [files-per-folder [repetitions]]]
 #include <windows.h>
@@ -52,6 +53,14 @@ std::string ProgramFolder()
     return path;
 }
 
+// The path MakeTree gives file of folder.
+std::string TreeFile(const std::string &root, int folder, int file)
+{
+    char name[64];
+    snprintf(name, sizeof name, "\\folder%04d\\document-%04d-%03d.txt", folder, folder, file);
+    return root + name;
+}
+
 bool MakeTree(const std::string &root, int folders, int filesPerFolder)
 {
     if (!CreateDirectoryA(root.c_str(), NULL))
@@ -63,9 +72,8 @@ bool MakeTree(const std::string &root, int folders, int filesPerFolder)
         if (!CreateDirectoryA(folderPath.c_str(), NULL))
             return false;
         for (int file = 0; file < filesPerFolder; file++) {
-            snprintf(name, sizeof name, "\\document-%04d-%03d.txt", folder, file);
-            HANDLE handle = CreateFileA((folderPath + name).c_str(), GENERIC_WRITE, 0, NULL,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+            HANDLE handle = CreateFileA(TreeFile(root, folder, file).c_str(), GENERIC_WRITE, 0,
+                                        NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
             if (handle == INVALID_HANDLE_VALUE)
                 return false;
             CloseHandle(handle);
@@ -83,10 +91,19 @@ void RemoveTree(const std::string &folder)
             std::string name = entry.cFileName;
             if (name == "." || name == "..")
                 continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(folder + "\\" + name);
-            else
-                DeleteFileA((folder + "\\" + name).c_str());
+            std::string path = folder + "\\" + name;
+            std::string error;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // A link the benchmark made: removed as a link, not entered.
+                WCHAR wide[MAX_PATH] = {0};
+                MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH - 1);
+                if (!RemoveUnixLink(wide, &error))
+                    fprintf(stderr, "%s\n", error.c_str());
+            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                DeleteFileA(path.c_str());
+            }
         } while (FindNextFileA(search, &entry));
         FindClose(search);
     }
@@ -244,6 +261,7 @@ struct ModuleFigures {
     long growths, moves;
     long identityLookUps;  // in the last scan
     size_t violations;
+    std::vector<std::string> fetched;  // every path fetched through the emulator, as it came
 };
 
 // Loads the module through the emulator; then, one warming round and repetitions rounds, each
@@ -304,10 +322,16 @@ bool MeasureModule(const std::string &module, const std::string &root, int repet
     fmhost::CallFunction(kTarvSetFolder, root);
     fmhost::CallOptions marked;
     marked.prefillResult = true;
+    figures->fetched.reserve(figures->lightPaths > 0 ? (size_t)figures->lightPaths : 0);
     double start = Now();
     long paths = 0;
-    while (fmhost::CallFunction(kTarvGetNextFilePath, "", marked).touched)
+    for (;;) {
+        fmhost::CallResult result = fmhost::CallFunction(kTarvGetNextFilePath, "", marked);
+        if (!result.touched)
+            break;
+        figures->fetched.push_back(result.text);
         paths++;
+    }
     figures->emulatorFetch = Now() - start;
     // The same through the emulator with plain-memory handles: the same record, callbacks,
     // lock counting and checks, without the guards' page protections.
@@ -409,6 +433,8 @@ int main(int argc, char **argv)
         return 2;
     }
     setvbuf(stdout, NULL, _IONBF, 0);
+    // The plug-in's own heap calls are timed and followed here, on Windows' heaps.
+    fmhost::SetHeapGuards(false);
     char temp[MAX_PATH] = {0};
     GetTempPathA(MAX_PATH - 1, temp);
     std::string root = std::string(temp) + "tarvel-scan-bench-" + std::to_string(GetCurrentProcessId());
@@ -434,6 +460,19 @@ int main(int argc, char **argv)
                    doubling.lightPaths, total);
             status = 1;
         }
+        // Each file once, and nothing else: the paths fetched through the emulator against
+        // the tree as made.
+        std::vector<std::string> made;
+        made.reserve((size_t)total);
+        for (int folder = 0; folder < folders; folder++)
+            for (int file = 0; file < filesPerFolder; file++)
+                made.push_back(TreeFile(root, folder, file));
+        std::sort(made.begin(), made.end());
+        std::sort(doubling.fetched.begin(), doubling.fetched.end());
+        bool once = doubling.fetched == made;
+        printf("  every file's path fetched once, and no other: %s\n", once ? "yes" : "NO");
+        if (!once)
+            status = 1;
     } else {
         status = 1;
     }

@@ -73,7 +73,7 @@ set_source_files_properties(resources/tarvel.rc PROPERTIES
     OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/logo_upper.bmp;${CMAKE_SOURCE_DIR}/resources/logo_lower.bmp;${CMAKE_SOURCE_DIR}/resources/resource_ids.h")
 
 # ---- the host emulator --------------------------------------------------------------------
-add_library(fmhost_emulator STATIC host/emulator.cpp host/handles.cpp host/import_hooks.cpp host/modal_closer.cpp
+add_library(fmhost_emulator STATIC host/emulator.cpp host/handles.cpp host/heap_guard.cpp host/import_hooks.cpp host/modal_closer.cpp
     host/call_records.cpp host/nested_messages.cpp)
 target_compile_options(fmhost_emulator PRIVATE ${TARVEL_WARNINGS})
 target_compile_definitions(fmhost_emulator PUBLIC ${TARVEL_WINVER})

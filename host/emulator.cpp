@@ -36,6 +36,8 @@ LONG CALLBACK ReportCrash(EXCEPTION_POINTERS *info)
     if (what.empty())
         what = detail::DescribeRecordAddress(address);
     if (what.empty())
+        what = detail::DescribeHeapAddress(address);
+    if (what.empty())
         return EXCEPTION_CONTINUE_SEARCH;  // not ours; whoever expects it may handle it
     fprintf(stderr, "fmhost: access violation %s at %p (%s)\n",
             info->ExceptionRecord->ExceptionInformation[0] ? "writing" : "reading", address,
@@ -76,6 +78,7 @@ void Deliver(const char *what)
         detail::CheckAllUnlocked(what);
     else
         detail::CheckLocksAsBefore(locksBefore, what);
+    detail::CheckHeapBlocks(what);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -153,10 +156,13 @@ bool LoadPlugin(const std::wstring &path, std::string *error)
         return false;
     }
     entryPoint = (EntryPoint)(void *)GetProcAddress(pluginModule, "FMExternCallProc");
-    if (entryPoint == nullptr) {
-        *error = std::string("no entry point FMExternCallProc in ") + shown;
+    std::string guardError = entryPoint != nullptr ? detail::InstallHeapGuards() : std::string();
+    if (entryPoint == nullptr || !guardError.empty()) {
+        *error = entryPoint == nullptr ? std::string("no entry point FMExternCallProc in ") + shown
+                                       : guardError + " (" + shown + ")";
         FreeLibrary(pluginModule);
         pluginModule = NULL;
+        entryPoint = nullptr;
         return false;
     }
     return true;
@@ -191,6 +197,7 @@ void UnloadPlugin()
     detail::DisposeAllHandles();
     if (pluginModule != NULL)
         FreeLibrary(pluginModule);
+    detail::ReleaseGuardedHeaps();
     pluginModule = NULL;
     entryPoint = nullptr;
 }
@@ -284,6 +291,10 @@ void SendShutdown()
     memset(&record, 0, sizeof record);
     record.messageKind = kMessageShutdown;
     Deliver("shutdown");
+    // The host may unload the module next: nothing it allocated may stay behind.
+    if (detail::GuardedHeapsLeft() != 0)
+        violations.push_back(std::to_string(detail::GuardedHeapsLeft()) +
+                             " private heap(s) of the plug-in outlived shutdown");
 }
 
 void SendPreferences()

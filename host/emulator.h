@@ -118,6 +118,24 @@ void ResetCounts();
 const std::vector<std::string> &Violations();
 void ClearViolations();
 
+// ---- the plug-in's private heaps ---------------------------------------------------------
+// Guarded heaps (the default): the heaps the plug-in makes with HeapCreate are the emulator's,
+// reached through its imports of HeapCreate, HeapDestroy, HeapAlloc, HeapReAlloc, HeapFree and
+// HeapSize (a module that imports another heap call does not load). Every block sits at the
+// end of pages of its own with an unmapped page after it; it starts on an 8-byte boundary, as
+// HeapAlloc's blocks do, and the few bytes from its end to that boundary hold a pattern. So a
+// write past a block's end faults, and the emulator names the fault ("buffer overrun") and
+// ends the process, or, within the pattern, is a rule break found after the message. Every
+// HeapReAlloc moves the block to fresh pages, except with HEAP_REALLOC_IN_PLACE_ONLY (then a
+// block that would outgrow its 8-byte boundary fails); freed and moved blocks stay
+// inaccessible for a while. New bytes hold 0xC5 unless HEAP_ZERO_MEMORY asks for zeros; a heap
+// made with a maximum size refuses blocks that would take it past that; a failure leaves the
+// block where and as it was (and raises with HEAP_GENERATE_EXCEPTIONS). A heap still there
+// after shutdown is a rule break. Off: the plug-in's heap calls go to Windows untouched.
+// Takes effect at the next LoadPlugin; calls on any other heap (the process heap) always go
+// to Windows. Hooks that tests put on these imports wrap the guarded heap calls.
+void SetHeapGuards(bool on);
+
 // ---- messages that arrive while a call is in progress ----------------------------------
 // The host sends its messages from its message loop, so it may call the plug-in again while
 // a call runs a modal loop of its own (a dialog, a progress window). Tests make that happen

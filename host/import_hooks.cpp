@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "emulator.h"
+#include "internal.h"
 
 namespace fmhost {
 
@@ -71,6 +72,22 @@ bool WriteSlot(void **slot, void *value)
 }
 
 }  // namespace
+
+namespace detail {
+void *PatchImport(const char *dll, const char *function, void *replacement)
+{
+    std::string wantedDll = Lower(dll), wantedFunction = Lower(function);
+    void *before = nullptr;
+    ForEachImport(PluginModule(), [&](const std::string &d, const std::string &f, void **slot) {
+        if (d != wantedDll || Lower(f.c_str()) != wantedFunction)
+            return false;
+        before = *slot;
+        WriteSlot(slot, replacement);
+        return true;
+    });
+    return before;
+}
+}  // namespace detail
 
 void *HookImport(const char *dll, const char *function, void *replacement)
 {

@@ -50,6 +50,34 @@ void RetireCallRecord(ExternCallRecord *record);
 // Describes an address in or just past a call record, live or retired (for crash reports).
 std::string DescribeRecordAddress(const void *address);
 
+// Writes the plug-in's import slot of dll!function as the module's own: a later HookImport
+// takes replacement for the real function, and unhooking goes back to it. Returns the slot's
+// value before, or NULL when the plug-in does not import the function.
+void *PatchImport(const char *dll, const char *function, void *replacement);
+
+// The guarded private heaps (heap_guard.cpp). GuardedHeapCalls gives the calls the plug-in's
+// heap imports lead to, for tests of the guards themselves.
+struct HeapCalls {
+    HANDLE(WINAPI *create)(DWORD, SIZE_T, SIZE_T);
+    BOOL(WINAPI *destroy)(HANDLE);
+    LPVOID(WINAPI *alloc)(HANDLE, DWORD, SIZE_T);
+    LPVOID(WINAPI *reAlloc)(HANDLE, DWORD, LPVOID, SIZE_T);
+    BOOL(WINAPI *free)(HANDLE, DWORD, LPVOID);
+    SIZE_T(WINAPI *size)(HANDLE, DWORD, LPCVOID);
+};
+HeapCalls GuardedHeapCalls();
+// With the guards on, InstallHeapGuards leads the plug-in just loaded to them; it returns ""
+// or why the module cannot be guarded.
+std::string InstallHeapGuards();
+// After every message: the pattern after each live block's end is whole (else a rule break).
+void CheckHeapBlocks(const char *afterWhat);
+// Private heaps the plug-in made and has not destroyed.
+size_t GuardedHeapsLeft();
+// After the module is unloaded: frees whatever of its heaps is left.
+void ReleaseGuardedHeaps();
+// Describes an address in or just past a guarded heap block, live or freed (crash reports).
+std::string DescribeHeapAddress(const void *address);
+
 }  // namespace detail
 }  // namespace fmhost
 

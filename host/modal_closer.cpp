@@ -116,7 +116,10 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
         bool known = false;
         for (const TrackedDialog &dialog : tracked)
             known = known || dialog.window == window;
-        if (strcmp(className, "#32770") == 0 && !known && !IsScanProgressWindow(window)) {
+        // Under Wine this thread's hook also sees other processes' windows become active: a
+        // dialog of another program on the same Wine server is not the plug-in's to close.
+        bool ours = GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId();
+        if (strcmp(className, "#32770") == 0 && ours && !known && !IsScanProgressWindow(window)) {
             tracked.push_back(TrackedDialog{window, GetTickCount(), 0, false});
             if (timer == 0)
                 timer = SetTimer(NULL, 0, kTickMs, CloseTimer);

@@ -94,7 +94,121 @@ TEST_F(EmulatorTest, RuleBreaksAreViolations)
     EXPECT_EQ(9u, fmhost::Violations().size());
 }
 
+// The plug-in's private heaps: each block starts on an 8-byte boundary and its pages end at
+// that boundary after it, with a pattern in the bytes between and no page after; new bytes are
+// not zero unless asked for. A write into the pattern is a rule break found by the next check.
+TEST_F(EmulatorTest, HeapBlocksEndAtAnInaccessiblePage)
+{
+    const fmhost::detail::HeapCalls heap = fmhost::detail::GuardedHeapCalls();
+    HANDLE handle = heap.create(0, 0, 0);
+    ASSERT_TRUE(handle != NULL);
+    for (SIZE_T size : {0u, 1u, 7u, 8u, 13u, 4096u, 5001u}) {
+        SCOPED_TRACE(size);
+        for (DWORD flags : {0ul, (unsigned long)HEAP_ZERO_MEMORY}) {
+            fmhost::ClearViolations();
+            char *block = (char *)heap.alloc(handle, flags, size);
+            ASSERT_TRUE(block != NULL);
+            SIZE_T end = (size + 7) & ~(SIZE_T)7;
+            EXPECT_EQ(0u, (uintptr_t)block % 8);
+            EXPECT_EQ(size, heap.size(handle, 0, block));
+            EXPECT_EQ(std::string(size, flags ? '\0' : '\xC5'), std::string(block, size));
+            if (size > 0) {
+                EXPECT_EQ((DWORD)PAGE_READWRITE, Protection(block + size - 1));
+            }
+            EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection(block + end));
+            fmhost::detail::CheckHeapBlocks("the test");
+            EXPECT_TRUE(fmhost::Violations().empty());
+            if (end > size) {
+                block[size] = 0;  // one byte too far, within the pattern
+                fmhost::detail::CheckHeapBlocks("the test");
+                EXPECT_EQ(1u, fmhost::Violations().size());
+                block[size] = (char)0xFD;
+            }
+            EXPECT_TRUE(heap.free(handle, 0, block));
+            EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection(block));
+        }
+    }
+    EXPECT_TRUE(heap.destroy(handle));
+    EXPECT_EQ(0u, fmhost::detail::GuardedHeapsLeft());
+}
+
+// Growing moves a block and keeps its bytes, and the old address faults; a block that may not
+// move changes only within its pages; a heap made with a maximum refuses more; every failure
+// leaves the block where and as it was; destroying the heap ends its blocks.
+TEST_F(EmulatorTest, HeapReallocationMovesAndFailsCleanly)
+{
+    const fmhost::detail::HeapCalls heap = fmhost::detail::GuardedHeapCalls();
+    HANDLE handle = heap.create(0, 0, 4000);
+    ASSERT_TRUE(handle != NULL);
+    char *block = (char *)heap.alloc(handle, 0, 10);
+    ASSERT_TRUE(block != NULL);
+    memcpy(block, "0123456789", 10);
+    char *grown = (char *)heap.reAlloc(handle, 0, block, 2998);
+    ASSERT_TRUE(grown != NULL);
+    EXPECT_NE(block, grown);
+    EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection(block));
+    EXPECT_EQ("0123456789" + std::string(2988, '\xC5'), std::string(grown, 2998));
+    EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection(grown + 3000));
+    static const struct {
+        DWORD flags;
+        SIZE_T size;
+        bool succeeds;
+        bool moves;
+    } changes[] = {
+        {HEAP_REALLOC_IN_PLACE_ONLY, 3000, true, false},  // within the 8-byte boundary
+        {HEAP_REALLOC_IN_PLACE_ONLY, 3001, false, false},
+        {HEAP_REALLOC_IN_PLACE_ONLY, 2000, true, false},
+        {HEAP_REALLOC_IN_PLACE_ONLY, 3000, true, false},  // back within its pages
+        {0, 4001, false, false},                           // past the heap's maximum
+        {HEAP_ZERO_MEMORY, 3010, true, true},
+        {0, 5, true, true},
+    };
+    for (const auto &change : changes) {
+        SCOPED_TRACE(change.size);
+        SIZE_T before = heap.size(handle, 0, grown);
+        std::string bytes(grown, before);
+        char *after = (char *)heap.reAlloc(handle, change.flags, grown, change.size);
+        EXPECT_EQ(change.succeeds, after != NULL);
+        if (after == NULL) {
+            EXPECT_EQ(before, heap.size(handle, 0, grown));
+            EXPECT_EQ(bytes, std::string(grown, before));
+            continue;
+        }
+        EXPECT_EQ(change.moves, after != grown);
+        std::string kept = bytes.substr(0, std::min(before, change.size));
+        if (change.size > before)
+            kept += std::string(change.size - before, change.flags & HEAP_ZERO_MEMORY ? '\0' : '\xC5');
+        EXPECT_EQ(kept, std::string(after, change.size));
+        grown = after;
+    }
+    EXPECT_EQ(NULL, heap.alloc(handle, 0, 3996)) << "past the heap's maximum";
+    char *other = (char *)heap.alloc(handle, 0, 3995);
+    ASSERT_TRUE(other != NULL);
+    EXPECT_TRUE(fmhost::Violations().empty());
+    EXPECT_TRUE(heap.destroy(handle));
+    EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection(grown));
+    EXPECT_EQ((DWORD)PAGE_NOACCESS, Protection(other));
+    // Other heaps are Windows' own.
+    void *plain = heap.alloc(GetProcessHeap(), 0, 16);
+    ASSERT_TRUE(plain != NULL);
+    EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, plain));
+}
+
 class EmulatorModuleTest : public PluginTest {};
+
+// A write one byte past a heap block that ends at its guard page ends the process at once,
+// with the fault named, like any other fault in memory the emulator keeps.
+TEST_F(EmulatorModuleTest, HeapOverrunEndsTheProcessNamingIt)
+{
+    const fmhost::detail::HeapCalls heap = fmhost::detail::GuardedHeapCalls();
+    HANDLE handle = heap.create(0, 0, 0);
+    ASSERT_TRUE(handle != NULL);
+    volatile char *block = (volatile char *)heap.alloc(handle, 0, 16);
+    ASSERT_TRUE(block != NULL);
+    EXPECT_EXIT(block[16] = 0, ::testing::ExitedWithCode(3),
+                "writing at .*past the end of a block of the plug-in's private heap");
+    EXPECT_TRUE(heap.destroy(handle));
+}
 
 // The import table lists the plug-in's imports, and a hook both reroutes and restores a call.
 TEST_F(EmulatorModuleTest, ImportHooksRerouteAndRestore)

@@ -406,19 +406,7 @@ TEST_F(ExactPathDialogTest, FolderBrowserGivesTheChosenFolder)
     ASSERT_TRUE(MakeFolderW(folder));
     bool selected = false, pressed = false;
     DialogDriver driver({
-        [&](HWND dialog) {
-            // By its text, as a user types it; then by its item list (see SelectFolderPath).
-            HWND tree = GetDlgItem(dialog, kBrowserTree);
-            HTREEITEM before = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-            SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, (LPARAM)folder.c_str());
-            LPITEMIDLIST list = NULL;
-            if ((HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == before &&
-                SUCCEEDED(SHParseDisplayName(folder.c_str(), NULL, &list, 0, NULL)) && list != NULL) {
-                SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, (LPARAM)list);
-                CoTaskMemFree(list);
-            }
-            selected = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != before;
-        },
+        [&](HWND dialog) { selected = SelectFolderPath(dialog, folder); },
         [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
     });
     fmhost::CallResult result = Call(kTarvChooseFolder, "Pick a folder");

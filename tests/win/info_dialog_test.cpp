@@ -9,6 +9,7 @@
 
 #include "plugin/handlers.h"
 #include "tests/win/support/ansi_text.h"
+#include "tests/win/support/dialog_driver.h"
 #include "tests/win/support/gdi_objects.h"
 #include "tests/win/support/plugin_fixture.h"
 
@@ -98,9 +99,7 @@ void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD)
 LRESULT CALLBACK Cbt(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE && drive.dialog == NULL) {
-        char className[32] = {0};
-        GetClassNameA((HWND)wParam, className, sizeof className - 1);
-        if (strcmp(className, "#32770") == 0) {
+        if (IsDialogOfThisThread((HWND)wParam)) {
             drive.dialog = (HWND)wParam;
             timer = SetTimer(NULL, 0, 40, Step);
         }

@@ -187,13 +187,11 @@ UINT_PTR infoTimer = 0;
 LRESULT CALLBACK InfoCbt(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE) {
-        char className[32] = {0};
-        GetClassNameA((HWND)wParam, className, sizeof className - 1);
         bool known = false;
         for (HWND dialog : info.dialogs)
             known = known || dialog == (HWND)wParam;
         // The outer dialog is activated again when the nested one closes.
-        if (strcmp(className, "#32770") == 0 && !known)
+        if (IsDialogOfThisThread((HWND)wParam) && !known)
             info.dialogs.push_back((HWND)wParam);
     }
     return CallNextHookEx(infoHook, code, wParam, lParam);

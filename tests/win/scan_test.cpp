@@ -1,7 +1,8 @@
 // The folder scan through the real module: Tarv-UseSubfolders, Tarv-SetFileFilter,
 // Tarv-SetFolder and Tarv-GetNextFilePath over folder trees that each test builds (hidden
 // entries, names with ';' and with western characters, a drive root, paths at the ANSI length
-// limit, a tree of 100,000 files), and heap failures injected through the import table.
+// limit, a list grown through several doublings), and heap failures injected through the
+// import table.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -520,35 +521,54 @@ TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
     EXPECT_EQ(Sorted(expected), Sorted(Scan(root_)));
 }
 
-// 100,000 files in 1,000 folders: the scan is complete and every path comes back exactly once.
-TEST_F(ScanTest, HundredThousandFilesComeBackOnceEach)
+// The list through several doublings of its block: 2,000 paths of some 140 characters make
+// nearly 300 KB of text, grown from its first block by HeapReAlloc again and again (each growth
+// moves the block under the emulator's heap guards). Every path comes back once, and none that
+// was not made. The scale (100,000 files) is the scan benchmark's.
+TEST_F(ScanTest, ListGrowsThroughSeveralDoublingsAndKeepsEveryPath)
 {
-    const int kFolders = 1000, kFilesPerFolder = 100;
-    TreeRemover remover{Widen(root_)};
-    Paths expected;
-    expected.reserve(kFolders * kFilesPerFolder);
+    const int kFolders = 20, kFilesPerFolder = 100;
+    Paths made;
     for (int folder = 0; folder < kFolders; folder++) {
         char folderName[32];
-        snprintf(folderName, sizeof folderName, "\\folder%04d", folder);
+        snprintf(folderName, sizeof folderName, "\\folder%02d", folder);
         std::string folderPath = root_ + folderName;
         ASSERT_TRUE(CreateDirectoryA(folderPath.c_str(), NULL)) << folderPath;
         for (int file = 0; file < kFilesPerFolder; file++) {
-            char fileName[48];
-            snprintf(fileName, sizeof fileName, "\\file-%04d-%03d.dat", folder, file);
-            std::string path = folderPath + fileName;
-            HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, NULL);
-            ASSERT_NE(INVALID_HANDLE_VALUE, handle) << path << " error " << GetLastError();
-            CloseHandle(handle);
-            expected.push_back(path);
+            char fileName[32];
+            snprintf(fileName, sizeof fileName, "\\report-%02d-%03d-", folder, file);
+            size_t padding = folderPath.size() < 100 ? 120 - folderPath.size() : 20;
+            made.push_back(folderPath + fileName + std::string(padding, 'x') + ".txt");
+            ASSERT_TRUE(MakeFile(made.back())) << made.back();
         }
     }
+    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
+                                                          (void *)CountedHeapReAlloc);
+    ASSERT_TRUE(realHeapReAlloc != NULL);
     ASSERT_EQ(kOk, SetFolder(root_));
-    Paths found = FetchAll(expected.size() + 1);
-    ASSERT_EQ(expected.size(), found.size());
-    std::sort(found.begin(), found.end());
-    EXPECT_TRUE(std::adjacent_find(found.begin(), found.end()) == found.end()) << "a path came twice";
-    EXPECT_TRUE(Sorted(expected) == found) << "the paths differ from the files made";
+    Paths found = FetchAll(made.size() + 1);
+    ASSERT_EQ(made.size(), found.size());
+    EXPECT_EQ(Sorted(made), Sorted(found)) << "a path came twice, or one that was not made";
+    // 300 KB from a first block of a few hundred bytes: doubling takes some ten growths.
+    EXPECT_GE(heapReAllocCalls, 8);
+}
+
+// Paths at the longest the walk reads (259 characters) make entries of 260 bytes with their
+// end byte: with the list's first block of 260 bytes and doubling, the k-th of them needs
+// 260k + 1 bytes, one more than a block of 260k, at k = 1, 2, 4, 8 and 16. Each time the list
+// must grow: a list that reserves one byte too few writes its end byte just past its block,
+// which the emulator's heap guards turn into a fault or a rule break.
+TEST_F(ScanTest, ListEndingOneBytePastABlockGrowsFirst)
+{
+    Paths made;
+    for (int file = 0; file < 16; file++) {
+        char number[16];
+        snprintf(number, sizeof number, "\\%02d-", file);
+        made.push_back(root_ + number + std::string(259 - root_.size() - 8, 'n') + ".txt");
+        ASSERT_EQ(259u, made.back().size());
+        ASSERT_TRUE(MakeFileAnyLength(made.back()));
+    }
+    EXPECT_EQ(Sorted(made), Sorted(Scan(root_)));
 }
 
 // When the private heap cannot be created, the scan answers -003 rather than a success that

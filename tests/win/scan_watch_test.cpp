@@ -338,3 +338,51 @@ TEST_F(ScanWatchTest, CallsArrivingDuringALongScan)
     EXPECT_EQ(kOk, CallText(kTarvSetFolder, tree));
     EXPECT_EQ(made.size(), FetchAll().size());
 }
+
+// The host quitting during a long scan (WM_QUIT in its queue, before the progress window shows
+// and under it): the scan stops with -003 and the paths found so far, and the quit, with its
+// exit code, is in the queue again afterwards for the host's own loop. A quit the scan took
+// and kept would leave the host running with no way to end.
+TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
+{
+    Paths made = MakeTree(10, 100);
+    std::sort(made.begin(), made.end());
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    static const struct {
+        const char *when;
+        bool underWindow;  // posted once the progress window shows, else at the scan's first look
+        int exitCode;
+    } quits[] = {
+        {"before the window shows", false, 7},
+        {"under the window", true, 0},
+    };
+    for (const auto &quit : quits) {
+        SCOPED_TRACE(quit.when);
+        bool posted = false, windowShown = false;
+        onTick = [&]() {
+            windowShown = windowShown || FindProgressWindow() != NULL;
+            if (!posted && windowShown == quit.underWindow) {
+                PostQuitMessage(quit.exitCode);
+                posted = true;
+            }
+        };
+        fakeNow = 0;
+        std::string answer = CallText(kTarvSetFolder, root_);
+        onTick = nullptr;
+        MSG message;
+        bool quitWaiting = PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+        ASSERT_TRUE(posted);
+        EXPECT_EQ(kCannotIterate, answer);
+        EXPECT_TRUE(quitWaiting) << "the scan took the host's quit and kept it";
+        if (quitWaiting) {
+            EXPECT_EQ((WPARAM)quit.exitCode, message.wParam);
+        }
+        EXPECT_EQ(quit.underWindow, windowShown);
+        EXPECT_EQ(NULL, FindProgressWindow());
+        EXPECT_TRUE(IsWindowEnabled(fmhost::MainWindow()));
+        Paths found = FetchAll();
+        EXPECT_LT(found.size(), made.size()) << "the scan was not stopped";
+        for (const std::string &path : found)
+            EXPECT_TRUE(std::binary_search(made.begin(), made.end(), path)) << path;
+    }
+}

@@ -5,7 +5,7 @@ tarvel_add_win_test(plugin_win_test
     # The text exchange is tested on its own over the emulator's handles, so it is linked in.
     plugin/host_text.cpp plugin/status.cpp)
 tarvel_add_win_test(encoding_win_test tests/win/encoding_test.cpp)
-tarvel_add_win_test(scan_win_test tests/win/scan_test.cpp TIMEOUT 600)
+tarvel_add_win_test(scan_win_test tests/win/scan_test.cpp)
 tarvel_add_win_test(scan_watch_win_test tests/win/scan_watch_test.cpp TIMEOUT 120)
 tarvel_add_win_test(clipboard_win_test
     tests/win/clipboard_test.cpp tests/win/file_icon_test.cpp tests/win/clipboard_test_support.cpp

@@ -54,6 +54,11 @@ HTREEITEM FindTreeItem(HWND tree, HTREEITEM first, const std::string &text, int 
 
 }  // namespace
 
+bool IsDialogOfThisThread(HWND window)
+{
+    return GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId() && IsDialogClass(window);
+}
+
 DialogDriver::DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs, UINT tickMs)
     : steps_(std::move(steps)), timeoutMs_(timeoutMs), tickMs_(tickMs), threadId_(GetCurrentThreadId())
 {
@@ -84,7 +89,8 @@ DialogDriver::~DialogDriver()
 LRESULT CALLBACK DialogDriver::CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     DialogDriver *driver = activeDriver;
-    if (code == HCBT_ACTIVATE && driver != NULL && driver->dialog_ == NULL && IsDialogClass((HWND)wParam)) {
+    if (code == HCBT_ACTIVATE && driver != NULL && driver->dialog_ == NULL &&
+        IsDialogOfThisThread((HWND)wParam)) {
         driver->dialog_ = (HWND)wParam;
         driver->seenAt_ = GetTickCount();
         driver->timer_ = SetTimer(NULL, 0, driver->tickMs_, Tick);
@@ -199,21 +205,92 @@ LPITEMIDLIST ItemListOfPath(const std::string &path)
     return list;
 }
 
+// The name a shell folder gives one of its items (item: a list of that one item), as the
+// browser's tree shows it; empty when it has none.
+static std::wstring ShownName(IShellFolder *folder, LPCITEMIDLIST item)
+{
+    STRRET name;
+    memset(&name, 0, sizeof name);
+    if (FAILED(folder->GetDisplayNameOf(item, SHGDN_NORMAL, &name)))
+        return std::wstring();
+    std::wstring text;
+    if (name.uType == STRRET_WSTR && name.pOleStr != NULL) {
+        text = name.pOleStr;
+        CoTaskMemFree(name.pOleStr);
+    } else {
+        const char *ansi = name.uType == STRRET_CSTR ? name.cStr : (const char *)item + name.uOffset;
+        WCHAR wide[MAX_PATH] = {0};
+        MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, MAX_PATH - 1);
+        text = wide;
+    }
+    return text;
+}
+
+// The child of parent whose text is name, expanding parent first; NULL when none is.
+static HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::wstring &name)
+{
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)parent);
+    for (HTREEITEM item = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)parent);
+         item != NULL; item = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item)) {
+        WCHAR text[MAX_PATH] = {0};
+        TVITEMW entry;
+        memset(&entry, 0, sizeof entry);
+        entry.mask = TVIF_TEXT;
+        entry.hItem = item;
+        entry.pszText = text;
+        entry.cchTextMax = MAX_PATH - 1;
+        if (SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&entry) && name == text)
+            return item;
+    }
+    return NULL;
+}
+
+bool SelectFolderPath(HWND dialog, const std::wstring &path)
+{
+    // Down the tree by the names it shows, as a user clicks through it. Not by the browser's
+    // own BFFM_SETSELECTION: Wine's browser compares each level's item with the path's item
+    // list byte for byte, folder times included, and the times of a folder read or changed
+    // since the tree listed it no longer match (the temporary folder, where every test
+    // program makes its scratch folders, changes all the time).
+    HWND tree = GetDlgItem(dialog, kBrowserTree);
+    HTREEITEM item = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);  // the desktop
+    LPITEMIDLIST list = NULL;
+    IShellFolder *folder = NULL;
+    if (tree == NULL || item == NULL || FAILED(SHParseDisplayName(path.c_str(), NULL, &list, 0, NULL)) ||
+        list == NULL || FAILED(SHGetDesktopFolder(&folder))) {
+        if (list != NULL)
+            CoTaskMemFree(list);
+        return false;
+    }
+    for (const BYTE *element = (const BYTE *)list; item != NULL && ((LPCITEMIDLIST)element)->mkid.cb != 0;) {
+        USHORT size = ((LPCITEMIDLIST)element)->mkid.cb;
+        std::vector<BYTE> single(element, element + size);
+        single.resize(size + sizeof(USHORT), 0);  // the terminator of a one-item list
+        LPCITEMIDLIST one = (LPCITEMIDLIST)single.data();
+        item = ChildNamed(tree, item, ShownName(folder, one));
+        IShellFolder *inner = NULL;
+        element += size;
+        if (((LPCITEMIDLIST)element)->mkid.cb != 0 &&
+            FAILED(folder->BindToObject(one, NULL, IID_IShellFolder, (void **)&inner)))
+            item = NULL;
+        folder->Release();
+        folder = inner;
+    }
+    if (folder != NULL)
+        folder->Release();
+    CoTaskMemFree(list);
+    if (item == NULL)
+        return false;
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+    return (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == item;
+}
+
 bool SelectFolderPath(HWND dialog, const std::string &path)
 {
-    // Wine's browser finds a path by its text unless it holds characters above 127, and by
-    // its item list unless another branch of the tree is selected: try one, then the other.
-    HWND tree = GetDlgItem(dialog, kBrowserTree);
-    HTREEITEM before = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, (LPARAM)path.c_str());
-    if ((HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != before)
-        return true;
-    LPITEMIDLIST list = ItemListOfPath(path);
-    if (list == NULL)
+    WCHAR wide[MAX_PATH * 2] = {0};
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2 - 1) == 0)
         return false;
-    SendMessageA(dialog, BFFM_SETSELECTIONA, FALSE, (LPARAM)list);
-    CoTaskMemFree(list);
-    return (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) != before;
+    return SelectFolderPath(dialog, std::wstring(wide));
 }
 
 bool SelectTreeItem(HWND dialog, const std::string &text)

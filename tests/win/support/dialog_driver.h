@@ -71,6 +71,11 @@ private:
     std::atomic<bool> timedOut_{false};
 };
 
+// Whether window is a dialog-class window (#32770) of the calling thread. A thread's CBT hook
+// also sees other processes' windows become active under Wine, and the test programs share one
+// Wine server, so a hook that drives or records dialogs takes only those of its own thread.
+bool IsDialogOfThisThread(HWND window);
+
 // Presses a button by sending its command to the dialog, as a click would. Returns false,
 // pressing nothing, when the button is missing or disabled (Wine would act on a disabled one).
 bool PressButton(HWND dialog, int buttonId);
@@ -83,11 +88,12 @@ void TypeFileName(HWND dialog, const std::string &name);
 std::vector<std::string> FileTypeNames(HWND dialog);
 int SelectedFileType(HWND dialog);
 
-// Folder browser: select a folder by its path (any characters of the code page), or a tree
-// item by its text (searched three levels deep, expanding as it goes, e.g. "My Computer",
+// Folder browser: select a folder by its path (in the code page, or wide for any name), going
+// down the tree by the names it shows, or a tree item by its text (searched three levels deep, expanding as it goes, e.g. "My Computer",
 // "Control Panel"). The browser's callback has run when these return. false when the item
 // was not found or the selection did not move to it.
 bool SelectFolderPath(HWND dialog, const std::string &path);
+bool SelectFolderPath(HWND dialog, const std::wstring &path);
 bool SelectTreeItem(HWND dialog, const std::string &text);
 
 // The item identifier list of a path, from the shell allocator (free with CoTaskMemFree), or

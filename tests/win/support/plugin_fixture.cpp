@@ -1,10 +1,10 @@
 // The fixture that loads tarvel.fmx through the host emulator for each test.
 #include <windows.h>
-#include <shellapi.h>
 #include <string.h>
 #include <string>
 
 #include "plugin_fixture.h"
+#include "unix_link.h"
 
 std::string ProgramFolder()
 {
@@ -28,22 +28,45 @@ bool MakeFile(const std::string &path)
 }
 
 static std::string scratchFolder;
+static std::wstring currentFolderAtSetUp;
 
-static void RemoveTree(const std::string &folder)
+static std::wstring Wide(const std::string &text)
 {
-    if (folder.empty())
-        return;
-    // SHFileOperation wants a double-zero-terminated list. The wide form, so that files whose
-    // names the ANSI code page cannot hold go as well.
-    std::wstring from((size_t)MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, NULL, 0), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, &from[0], (int)from.size());
-    from += L'\0';
-    SHFILEOPSTRUCTW operation;
-    memset(&operation, 0, sizeof operation);
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&operation);
+    std::wstring wide((size_t)MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size());
+    wide.resize(wide.size() > 0 ? wide.size() - 1 : 0);
+    return wide;
+}
+
+// Removes folder with everything in it; true when it is gone. By the wide functions, so that
+// names the ANSI code page cannot hold go as well. A linked folder (a Unix symbolic link, which
+// Wine lists as a folder with the reparse-point attribute) is removed as a link and never
+// entered: the tests' links lead back up the tree, and the shell's delete followed them.
+static bool RemoveTree(const std::wstring &folder)
+{
+    std::string error;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = folder + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            bool linked = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !linked)
+                RemoveTree(path);
+            else if (linked)
+                RemoveUnixLink(path, &error);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::string TestScratchFolder()
@@ -58,13 +81,25 @@ std::string TestScratchFolder()
     char temp[MAX_PATH] = {0};
     GetTempPathA(MAX_PATH - 1, temp);
     scratchFolder = std::string(temp) + "tarvel-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-    RemoveTree(scratchFolder);
-    CreateDirectoryA(scratchFolder.c_str(), NULL);
+    // Wine gives process ids again after its server restarts: a folder of this name may be
+    // left from an earlier run that was killed.
+    if (!RemoveTree(Wide(scratchFolder)))
+        ADD_FAILURE() << "cannot remove the scratch folder an earlier run left: " << scratchFolder;
+    if (!CreateDirectoryA(scratchFolder.c_str(), NULL))
+        ADD_FAILURE() << "cannot create the scratch folder " << scratchFolder << ", error " << GetLastError();
     return scratchFolder;
 }
 
 void PluginTest::SetUp()
 {
+    // The open-file dialog makes the chosen file's folder the current one, and a folder that
+    // is current cannot be removed: TearDown puts this one back first.
+    DWORD length = GetCurrentDirectoryW(0, NULL);
+    currentFolderAtSetUp.assign(length, L'\0');
+    if (length == 0 || GetCurrentDirectoryW(length, &currentFolderAtSetUp[0]) == 0)
+        currentFolderAtSetUp.clear();
+    else
+        currentFolderAtSetUp.resize(length - 1);
     std::string error;
     ASSERT_TRUE(fmhost::LoadPlugin(PluginPath(), &error)) << error;
     fmhost::ClearViolations();
@@ -89,7 +124,10 @@ void PluginTest::TearDown()
     fmhost::ClearViolations();
     fmhost::UnloadPlugin();
     fmhost::DestroyMainWindow();
-    RemoveTree(scratchFolder);
+    if (!currentFolderAtSetUp.empty())
+        SetCurrentDirectoryW(currentFolderAtSetUp.c_str());
+    if (!scratchFolder.empty() && !RemoveTree(Wide(scratchFolder)))
+        ADD_FAILURE() << "the scratch folder stays behind: " << scratchFolder;
     scratchFolder.clear();
 }
 

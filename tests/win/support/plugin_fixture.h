@@ -16,7 +16,8 @@ std::string ProgramFolder();
 std::string PluginPath();
 // Creates (or empties) a file; false when it cannot.
 bool MakeFile(const std::string &path);
-// A fresh, empty folder for this test under the test program's folder; removed by TearDown.
+// A fresh, empty folder for this test in the temporary folder (one an earlier run left is
+// removed first); removed by TearDown, which fails the test when it cannot be.
 std::string TestScratchFolder();
 
 class PluginTest : public ::testing::Test {

@@ -1,25 +1,32 @@
-// RunUnixScript and MakeUnixLink: /bin/sh, run through Wine's start.exe, on the Unix names of
-// Windows paths.
+// RunUnixScript, MakeUnixLink and RemoveUnixLink: /bin/sh, run through Wine's start.exe, on
+// the Unix names of Windows paths.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "unix_link.h"
 
-std::string UnixPathOf(const std::string &windowsPath)
+static std::string UnixPathOfWide(const std::wstring &windowsPath)
 {
     typedef char *(CDECL * UnixNameProc)(LPCWSTR);
     UnixNameProc unixName = (UnixNameProc)(void *)GetProcAddress(GetModuleHandleA("kernel32.dll"),
                                                                  "wine_get_unix_file_name");
-    WCHAR wide[MAX_PATH];
-    if (unixName == NULL || MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH) == 0)
+    if (unixName == NULL)
         return std::string();
-    char *unix = unixName(wide);
+    char *unix = unixName(windowsPath.c_str());
     if (unix == NULL)
         return std::string();
     std::string path = unix;
     HeapFree(GetProcessHeap(), 0, unix);
     return path;
+}
+
+std::string UnixPathOf(const std::string &windowsPath)
+{
+    WCHAR wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH) == 0)
+        return std::string();
+    return UnixPathOfWide(wide);
 }
 
 std::string ShellQuoted(const std::string &text)
@@ -110,6 +117,22 @@ bool MakeUnixLink(const std::string &target, const std::string &link, std::strin
         char attributesText[16];
         snprintf(attributesText, sizeof attributesText, "0x%lX", (unsigned long)attributes);
         *error = "ln -s " + target + " " + unixLink + " gave attributes " + attributesText;
+        return false;
+    }
+    return true;
+}
+
+bool RemoveUnixLink(const std::wstring &link, std::string *error)
+{
+    std::string unixLink = UnixPathOfWide(link);
+    if (unixLink.empty()) {
+        *error = "no Unix name for a link";
+        return false;
+    }
+    if (!RunUnixScript("rm -f " + ShellQuoted(unixLink), error))
+        return false;
+    if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        *error = "rm -f " + unixLink + " left the link there";
         return false;
     }
     return true;

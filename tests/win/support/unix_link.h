@@ -1,5 +1,5 @@
 // Unix links and Unix names in the Wine prefix, for the tests and the benchmark: Wine has no
-// Windows call that makes a link, nor a name that Windows could never make ("tdot.txt.",
+// Windows call that makes or removes a link, nor a name that Windows could never make ("tdot.txt.",
 // "a\.."), but it runs Unix programs.
 #ifndef TARVEL_TEST_UNIX_LINK_H
 #define TARVEL_TEST_UNIX_LINK_H
@@ -22,5 +22,9 @@ bool RunUnixScript(const std::string &script, std::string *error);
 // "../b"), and waits until Windows sees it as a linked folder or file. On failure returns
 // false and says why in *error.
 bool MakeUnixLink(const std::string &target, const std::string &link, std::string *error);
+
+// Removes the symbolic link at link (a Windows path), not what it leads to. On failure returns
+// false and says why in *error.
+bool RemoveUnixLink(const std::wstring &link, std::string *error);
 
 #endif
