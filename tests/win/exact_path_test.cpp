@@ -241,6 +241,17 @@ const char *const kReachedFiles[] = {
     "inner/in/tdot.txt", "inner/in/tdot.txt.", "inner/in/tsp.txt", "inner/in/tsp.txt ", "inner/in/sub/f.txt", "inner/in/sub./f.txt",
 };
 
+// A tree made on the Unix side, removed from there whatever happens: Windows' own removal
+// would follow its names where they lead, or take one name for another.
+struct UnixTree {
+    std::string path;
+    ~UnixTree()
+    {
+        std::string ignored;
+        RunUnixScript("rm -rf " + ShellQuoted(path), &ignored);
+    }
+};
+
 // The real dialogs, driven from the test.
 class ExactPathDialogTest : public ExactPathTest {
 protected:
@@ -457,16 +468,7 @@ TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
         script += "printf %s " + ShellQuoted(file) + " >" + ShellQuoted(path) + "\n";
     }
     std::string error;
-    // Removed from the Unix side, whatever happens: Windows' own removal would follow the
-    // names where they lead.
-    struct UnixTree {
-        std::string path;
-        ~UnixTree()
-        {
-            std::string ignored;
-            RunUnixScript("rm -rf " + ShellQuoted(path), &ignored);
-        }
-    } tree = {unixOuter};
+    UnixTree tree = {unixOuter};
     ASSERT_TRUE(RunUnixScript(script, &error)) << error;
     std::string folder = outer + "\\inner\\in";  // ASCII: the same in every host code
 
@@ -530,11 +532,13 @@ TEST_F(ExactPathTest, NtPathsAreRefused)
 // as that short name, which opens one of them.
 TEST_F(ExactPathDialogTest, FileDialogNeverGivesAnotherFilesShortName)
 {
-    const std::string folder = TestScratchFolder();
+    const std::string folder = TestScratchFolder() + "\\clash";
     const std::string names[] = {"\xd0\x82.txt", "\xd1\x92.txt"};  // Ђ.txt, ђ.txt in UTF-8
-    std::string script, error;
+    UnixTree tree = {UnixPathOf(TestScratchFolder()) + "/clash"};
+    ASSERT_NE("/clash", tree.path);
+    std::string script = "mkdir " + ShellQuoted(tree.path) + "\n", error;
     for (const std::string &name : names)
-        script += "printf %s " + ShellQuoted(name) + " >" + ShellQuoted(UnixPathOf(folder) + "/" + name) + "\n";
+        script += "printf %s " + ShellQuoted(name) + " >" + ShellQuoted(tree.path + "/" + name) + "\n";
     ASSERT_TRUE(RunUnixScript(script, &error)) << error;
     ASSERT_EQ(kOk, CallText(kTarvSetInitialFolder, folder));
 
