@@ -1,20 +1,20 @@
 // Tarv-CopyLargeFileIcon and Tarv-CopySmallFileIcon: the shell's icon of a file as a bitmap on
 // the clipboard, and the palette builder for that bitmap.
-#include "file_icon.h"
+#include "clipboard/file_icon.h"
 #include <objbase.h>
 #include <ole2.h>
 #include <shellapi.h>
 #include <stddef.h>
 #include <string.h>
-#include "../encoding/codepage.h"
-#include "../encoding/wide_text.h"
-#include "../files/device_name.h"
-#include "../plugin/handlers.h"
-#include "../plugin/host_text.h"
-#include "../plugin/host_window.h"
-#include "../plugin/status.h"
-#include "icon_pixels.h"
-#include "snapshot.h"
+#include "clipboard/icon_pixels.h"
+#include "clipboard/snapshot.h"
+#include "encoding/codepage.h"
+#include "encoding/wide_text.h"
+#include "files/device_name.h"
+#include "plugin/handlers.h"
+#include "plugin/host_text.h"
+#include "plugin/host_window.h"
+#include "plugin/status.h"
 
 enum { kMaxPaletteEntries = 256 };
 

@@ -4,7 +4,7 @@
 #define TARVEL_FILE_ICON_H
 
 #include <windows.h>
-#include "../plugin/host_record.h"
+#include "plugin/host_record.h"
 
 enum IconSize {
     kLargeIcon,  // the shell's large icon (SHGFI_LARGEICON)

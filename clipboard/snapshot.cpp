@@ -1,10 +1,10 @@
 // The clipboard snapshot taken before an icon copy, and Tarv-RestoreClipboard, which puts it
 // back. Only one format is saved, never the clipboard's whole set of formats.
-#include "snapshot.h"
+#include "clipboard/snapshot.h"
 #include <string.h>
-#include "../plugin/handlers.h"
-#include "../plugin/host_window.h"
-#include "../plugin/status.h"
+#include "plugin/handlers.h"
+#include "plugin/host_window.h"
+#include "plugin/status.h"
 
 ClipboardSnapshot clipboardSnapshot;
 

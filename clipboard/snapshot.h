@@ -6,7 +6,7 @@
 
 #include <windows.h>
 #include <stdint.h>
-#include "../plugin/host_record.h"
+#include "plugin/host_record.h"
 
 // Formats 1 (CF_TEXT) to 17 (CF_DIBV5) are the standard ones; everything else (display,
 // private, GDI-object and application-defined formats) is passed over.

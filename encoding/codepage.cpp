@@ -1,9 +1,9 @@
 // The locale list, the current code-page table with the byte maps derived from it, and the
 // in-place conversions of paths between host codes and Windows codes.
-#include "codepage.h"
+#include "encoding/codepage.h"
 #include <limits.h>
 #include <string.h>
-#include "codepage_tables.h"
+#include "encoding/codepage_tables.h"
 #include "plugin/handlers.h"
 #include "plugin/portable.h"
 

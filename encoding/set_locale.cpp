@@ -1,5 +1,5 @@
 // Tarv-SetLocale (function 14): chooses the code-page table that the path conversions use.
-#include "codepage.h"
+#include "encoding/codepage.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/status.h"

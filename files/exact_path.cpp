@@ -1,7 +1,7 @@
 // FoundNameToCodes and WidePathToExactCodes: names and paths found on a disk or chosen in a
 // dialog, in the plug-in's codes, with a proven short name (or kUnfitCharacter) for every name
 // that the code page cannot hold or that Windows would not read back as itself.
-#include "exact_path.h"
+#include "files/exact_path.h"
 
 #include <string.h>
 

@@ -4,11 +4,11 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include "dispatch.h"
-#include "handlers.h"
-#include "info_dialog.h"
-#include "plugin_state.h"
-#include "version_text.h"
+#include "plugin/dispatch.h"
+#include "plugin/handlers.h"
+#include "plugin/info_dialog.h"
+#include "plugin/plugin_state.h"
+#include "plugin/version_text.h"
 
 PluginState pluginState;
 

@@ -3,7 +3,7 @@
 #ifndef TARVEL_HANDLERS_H
 #define TARVEL_HANDLERS_H
 
-#include "host_record.h"
+#include "plugin/host_record.h"
 
 enum ExternalFunctionId {
     kTarvVersion = 0,

@@ -5,7 +5,7 @@
 #define TARVEL_HOST_TEXT_H
 
 #include <stdint.h>
-#include "host_record.h"
+#include "plugin/host_record.h"
 
 // Capacity in bytes of the buffers that take paths, filters, titles and names (terminator included).
 enum { kTextCapacity = 4096 };

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <string.h>
 
-#include "host_window.h"
+#include "plugin/host_window.h"
 
 static BOOL CALLBACK TestHostWindow(HWND window, LPARAM found)
 {

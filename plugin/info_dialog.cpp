@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <string.h>
 
-#include "info_dialog.h"
-#include "plugin_state.h"
-#include "../resources/resource_ids.h"
+#include "plugin/info_dialog.h"
+#include "plugin/plugin_state.h"
+#include "resources/resource_ids.h"
 
 // What one showing of the dialog draws with, made before it and released after it. Each
 // showing has its own: the host may send the preferences message again while this dialog is

@@ -4,7 +4,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
-#include "host_record.h"
+#include "plugin/host_record.h"
 
 enum StatusCode {
     kStatusOk = 0,
