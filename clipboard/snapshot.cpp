@@ -3,6 +3,7 @@
 #include "clipboard/snapshot.h"
 #include <string.h>
 #include "plugin/handlers.h"
+#include "plugin/host_text.h"
 #include "plugin/host_window.h"
 #include "plugin/status.h"
 

@@ -4,7 +4,6 @@
 #include <limits.h>
 #include <string.h>
 #include "encoding/codepage_tables.h"
-#include "plugin/handlers.h"
 #include "plugin/portable.h"
 
 const LocaleEntry kLocaleEntries[] = {

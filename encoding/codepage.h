@@ -63,6 +63,9 @@ bool SelectLocale(const char *name);
 // The current table text (zero-terminated; empty when no conversion is in force).
 const char *CurrentCodePageTable(void);
 
+// Init: makes the "western" table current, as SelectLocale("western") does.
+void SelectDefaultCodePageTable(void);
+
 // The Windows code page of the locale selected last: 1252, 1251 or 1250 for "western",
 // "cyrillic" and "czech"; 0, the system's ANSI code page, when no table is in force (and
 // after SetCurrentCodePageTable, which selects a table by its text alone).

@@ -13,7 +13,7 @@
 #include "encoding/wide_text.h"
 #include "files/dialog_filter.h"
 #include "files/exact_path.h"
-#include "files/file_name.h"
+#include "files/file_chooser.h"
 #include "files/path_exists.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
@@ -131,16 +131,4 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
         memset(path, 0, sizeof path);
     ConvertWindowsToHost(path);
     WriteTextResult(result, path);
-}
-
-// Tarv-GetFileName: writes the part of the parameter after its last backslash (see
-// FileNameOfPath); the empty text for an empty parameter. Always writes a result; converts
-// nothing. Without a table in force, on a system whose code page is double-byte, the path is
-// read by its characters.
-void TarvGetFileName(HostHandle parameter, HostHandle result)
-{
-    char path[kTextCapacity];
-    LeadBytes leads;
-    ReadTextParameter(parameter, path, sizeof path);
-    WriteTextResult(result, FileNameOfPath(path, HostTextLeadBytes(&leads)));
 }

@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include "encoding/codepage.h"
+#include "files/file_chooser.h"
 #include "plugin/dispatch.h"
 #include "plugin/handlers.h"
 #include "plugin/info_dialog.h"

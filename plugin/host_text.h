@@ -21,4 +21,8 @@ int32_t ReadTextParameter(HostHandle parameter, char *buffer, int32_t capacity);
 // asked for; otherwise nothing is written and the handle is not locked.
 void WriteTextResult(HostHandle result, const char *text);
 
+// Writes the status text of code (see FormatStatusResult in plugin/status.h) into the result
+// handle as WriteTextResult does; a code without a text leaves the handle untouched.
+void WriteStatusResult(HostHandle result, int32_t code);
+
 #endif

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 #include "encoding/codepage.h"
-#include "plugin/handlers.h"
 #include "tests/native/codepage_reference.h"
 
 namespace {
