@@ -19,7 +19,8 @@ struct InformationDialogPaint {
     HBITMAP logoUpper, logoLower;
 };
 
-HFONT CreateHeadingFont(void)
+// A new bold heading font; the caller deletes it.
+static HFONT CreateHeadingFont(void)
 {
     LOGFONTA font;
     memset(&font, 0, sizeof font);
@@ -36,7 +37,8 @@ static void EndInformationDialog(HWND dialog)
     EndDialog(dialog, 1);
 }
 
-INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                              LPARAM lParam)
 {
     const InformationDialogPaint *paint =
         (const InformationDialogPaint *)GetWindowLongPtrA(dialog, DWLP_USER);
