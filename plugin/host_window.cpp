@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "plugin/host_window.h"
+#include "plugin/host_window_class.h"
 
 static BOOL CALLBACK TestHostWindow(HWND window, LPARAM found)
 {

@@ -1,5 +1,5 @@
 // The host's main-window class test: "fmpro" in any case followed by a decimal digit.
-#include "plugin/host_window.h"
+#include "plugin/host_window_class.h"
 #include "plugin/portable.h"
 #include <stddef.h>
 
