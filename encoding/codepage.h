@@ -42,8 +42,8 @@ struct CodePageMaps {
 // The table in force and what is derived from it: process-wide, all zero until init selects
 // "western". Changed only by init, SelectLocale and SetCurrentCodePageTable, so a nested call
 // (the host calling the plug-in again from inside a dialog or a scan's message dispatch) can
-// change it through Tarv-SetLocale: a call that must stay with one table across a dialog or a
-// dispatch keeps its own copy of what it needs (the folder scan keeps its list's table).
+// change it through Tarv-SetLocale. A call reads it when it converts; one that must stay with
+// one table across a dispatch keeps its own copy (the folder scan keeps its list's table).
 struct CodePageState {
     char table[kCodePageTableCapacity];  // the table text; empty: no conversion in force
     CodePageMaps maps;  // built from table whenever it changes; consulted only while it is not empty
@@ -71,7 +71,8 @@ void SetCurrentCodePageTable(const char *tableText);
 
 // Empties the current table, then makes current the table of the first entry of
 // kLocaleEntries whose name equals name without regard to case (letters A to Z only; nothing
-// trimmed), with its Windows code page. Returns false, leaving no conversion in force, when no name matches or name is NULL.
+// trimmed), with its Windows code page. Returns false, leaving no conversion in force, when no
+// name matches or name is NULL.
 bool SelectLocale(const char *name);
 
 // Init: makes the "western" table current, as SelectLocale("western") does.
