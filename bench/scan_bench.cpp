@@ -3,7 +3,7 @@
 // is left. Beside it, in the same process and over the same tree: a bare FindFirstFileW /
 // FindNextFileW walk (what the scan is built on: the limit for it), the emulator's cost of one
 // call (Tarv-Version), and the module built with the old fixed 260-byte list growth. The scan
-// includes its progress checks (a look at the clock every 64 entries). The paths are fetched
+// includes its progress checks (a look at the clock after every entry). The paths are fetched
 // twice: through the emulator, whose guarded handles cost far more per call than the plug-in's
 // own work, and through a light host of plain memory. The list's memory is followed through
 // the module's heap imports. Then the same tree with a linked folder in every tenth folder:

@@ -3,7 +3,8 @@
 //
 // While a walk runs, the host's windows repaint, and the host may call the plug-in again from
 // there. Those four functions then do nothing and write no result: the list and the settings
-// are the walk's until it ends. A shutdown that arrives then is carried out when it ends.
+// are the walk's until it ends. A shutdown, and an init's reset of the extension filter, that
+// arrive then are carried out when it ends.
 #include <windows.h>
 #include <stdint.h>
 #include <string.h>
@@ -28,6 +29,8 @@ static char extensionFilter[kTextCapacity];
 static bool walking;
 // A shutdown came during the walk: the list goes when the walk ends.
 static bool releaseAfterWalk;
+// An init came during the walk: the extension filter is emptied when the walk ends.
+static bool resetFilterAfterWalk;
 // The table that the list's paths were found under: their Windows code page (0 for the
 // system's ANSI code page) and, when a table was in force, its maps.
 static unsigned listCodePage;
@@ -36,7 +39,9 @@ static CodePageMaps listMaps;
 
 void ResetExtensionFilter(void)
 {
-    if (!walking)
+    if (walking)
+        resetFilterAfterWalk = true;
+    else
         memset(extensionFilter, 0, sizeof extensionFilter);
 }
 
@@ -108,6 +113,10 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
     if (releaseAfterWalk) {
         releaseAfterWalk = false;
         ReleaseScanList();
+    }
+    if (resetFilterAfterWalk) {
+        resetFilterAfterWalk = false;
+        memset(extensionFilter, 0, sizeof extensionFilter);
     }
     StartScanIteration();
     WriteStatusResult(result, complete ? kStatusOk : kStatusCannotIterateDirectory);

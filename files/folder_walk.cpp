@@ -19,8 +19,9 @@
 enum { kScanPathCapacity = 260 };
 // Every level adds at least a name of one character and its separator.
 enum { kMaxWalkDepth = kScanPathCapacity / 2 };
-// Entries between two looks at the clock (and, when it is time, at the message queue).
-enum { kEntriesPerProgressCheck = 64 };
+// Slots of the table of linked folders entered; it takes at most kMaxEnteredLinks of them, so
+// that a search always meets an empty slot.
+enum { kEnteredLinkSlots = 16384, kMaxEnteredLinks = kEnteredLinkSlots / 4 * 3 };
 
 // The folder being read, twice: in UTF-16 for Windows (at most kScanPathCapacity - 1 units,
 // the longest path the file functions take), and in Windows codes as its entries name it.
@@ -63,7 +64,16 @@ static WalkLevel walkLevels[kMaxWalkDepth];
 static int walkDepth;
 static WCHAR levelPath[kScanPathCapacity];
 
-static unsigned long entriesSinceCheck;
+// The folders that linked folders led the walk into, so far in this scan, by identity: a link
+// that leads to one of them again is not entered. Without it, links that fan out (two links at
+// each level to the same next folder) make the walk exponential in the depth. Open addressing;
+// only a link met fills a slot, so trees without links never touch it.
+static FolderIdentity enteredLinks[kEnteredLinkSlots];
+static bool enteredLinkUsed[kEnteredLinkSlots];
+static unsigned enteredLinkCount;
+// More linked folders than the table takes: the walk stops, as when the list cannot grow.
+static bool enteredLinksFull;
+
 static unsigned long filesFound;
 
 static bool IsDotOrDotDot(const WCHAR *name)
@@ -96,14 +106,10 @@ static bool SameFolder(const FolderIdentity *a, const FolderIdentity *b)
     return a->volume == b->volume && a->indexHigh == b->indexHigh && a->indexLow == b->indexLow;
 }
 
-// True when the linked folder now in walkFolder leads to a folder on the way down to it (the
-// walk's start included), or cannot be identified: entering it could repeat the walk without
-// end, so it is not entered.
-static bool LeadsBackUp(void)
+// True when target is a folder on the way down to the folder being read (the walk's start
+// included): entering it would repeat the walk without end.
+static bool LeadsBackUp(const FolderIdentity *target)
 {
-    FolderIdentity target;
-    if (!IdentityOfFolder(walkFolder, &target))
-        return true;
     for (int level = 0; level < walkDepth; level++) {
         WalkLevel *way = &walkLevels[level];
         if (way->state == kIdentityNotLooked) {
@@ -112,10 +118,47 @@ static bool LeadsBackUp(void)
             way->state = IdentityOfFolder(levelPath, &way->identity) ? kIdentityKnown
                                                                     : kIdentityUnavailable;
         }
-        if (way->state == kIdentityKnown && SameFolder(&way->identity, &target))
+        if (way->state == kIdentityKnown && SameFolder(&way->identity, target))
             return true;
     }
     return false;
+}
+
+static unsigned EnteredLinkSlot(const FolderIdentity *identity)
+{
+    unsigned hash = identity->indexLow * 2654435761u;
+    hash ^= identity->indexHigh * 40503u + identity->volume;
+    return (hash ^ (hash >> 15)) % kEnteredLinkSlots;
+}
+
+// Notes target as entered through a link. Returns false when a link entered it before.
+// Sets enteredLinksFull, noting nothing, when the table takes no more.
+static bool NoteEnteredLink(const FolderIdentity *target)
+{
+    unsigned slot = EnteredLinkSlot(target);
+    while (enteredLinkUsed[slot]) {
+        if (SameFolder(&enteredLinks[slot], target))
+            return false;
+        slot = (slot + 1) % kEnteredLinkSlots;
+    }
+    if (enteredLinkCount == kMaxEnteredLinks) {
+        enteredLinksFull = true;
+        return false;
+    }
+    enteredLinkUsed[slot] = true;
+    enteredLinks[slot] = *target;
+    enteredLinkCount++;
+    return true;
+}
+
+// True when the walk may enter the linked folder now in walkFolder: it can be identified, it
+// does not lead back up, and no link led the walk into it before in this scan (a folder reached
+// by several links is walked once, under the first way found).
+static bool MayEnterLink(void)
+{
+    FolderIdentity target;
+    return IdentityOfFolder(walkFolder, &target) && !LeadsBackUp(&target) &&
+           NoteEnteredLink(&target);
 }
 
 // Puts the found entry's own name (length units), converted, into foundLongName. Returns
@@ -206,13 +249,12 @@ static void LeaveSubfolder(size_t folderLength, size_t prefixLength)
     walkPrefix[prefixLength] = '\0';
 }
 
-// Counts an entry; every kEntriesPerProgressCheck entries lets the progress watch look at
-// the clock. Returns false when the user has cancelled the scan.
-static bool CountEntry(void)
+// After every entry and every folder opened: the progress watch looks at the clock (a read of
+// memory the system keeps up to date), so that the host's queue is looked at about every tenth
+// of a second of work however the entries are spread over folders. Returns false when the
+// user has cancelled the scan.
+static bool KeepHostAlive(void)
 {
-    if (++entriesSinceCheck < kEntriesPerProgressCheck)
-        return true;
-    entriesSinceCheck = 0;
     return ScanProgressTick(walkFolder, filesFound);
 }
 
@@ -230,7 +272,7 @@ static bool ScanFolder(void)
     HANDLE search = FindFirstFileW(walkFolder, &entry);
     walkFolder[folderLength] = 0;
     if (search == INVALID_HANDLE_VALUE)
-        return true;
+        return KeepHostAlive();
     walkLevels[walkDepth].folderLength = folderLength;
     walkLevels[walkDepth].state = kIdentityNotLooked;
     walkDepth++;
@@ -243,8 +285,9 @@ static bool ScanFolder(void)
                 (name = SubfolderEntryName(&entry, &codes)) != NULL &&
                 EnterSubfolder(name, codes)) {
                 bool linked = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-                if (!linked || !LeadsBackUp())
+                if (!linked || MayEnterLink())
                     goOn = ScanFolder();
+                goOn = goOn && !enteredLinksFull;
                 LeaveSubfolder(folderLength, prefixLength);
             }
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
@@ -255,7 +298,7 @@ static bool ScanFolder(void)
                     filesFound++;
             }
         }
-        goOn = goOn && CountEntry();
+        goOn = goOn && KeepHostAlive();
     } while (goOn && FindNextFileW(search, &entry));
     FindClose(search);
     walkDepth--;
@@ -307,8 +350,10 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
     walkPrefix[walkPrefixLength] = '\0';
 
     walkDepth = 0;
-    entriesSinceCheck = 0;
     filesFound = 0;
+    memset(enteredLinkUsed, 0, sizeof enteredLinkUsed);
+    enteredLinkCount = 0;
+    enteredLinksFull = false;
     BeginScanProgress();
     bool complete = ScanFolder();
     EndScanProgress();

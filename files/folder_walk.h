@@ -19,12 +19,15 @@
 //   - A subfolder whose name does not read back as itself ("sub.", "a\.." under Wine) is
 //     entered by its proven short name, or not at all.
 //   - A linked folder (a junction or symbolic link) is walked like any other, unless it leads
-//     to the folder the walk started in or to a folder on the way down to it: that would
-//     repeat the walk without end.
-//   - Every few hundred entries the walk lets the host's windows repaint; after about a
-//     second it shows a progress window whose Cancel stops it (see scan_progress.h).
-// Returns false when the walk stopped early: the list could not take an entry, or the user
-// cancelled. The entries appended until then stay. Otherwise true, whatever was found.
+//     to the folder the walk started in or to a folder on the way down to it (that would
+//     repeat the walk without end), or to a folder that a link led the walk into before: a
+//     folder reached by several links comes once, under the first way found.
+//   - After every entry the walk lets the progress watch look at the clock: about every tenth
+//     of a second the host's windows repaint; after about a second a progress window shows,
+//     whose Cancel stops the walk (see scan_progress.h).
+// Returns false when the walk stopped early: the list could not take an entry, the user
+// cancelled, or more linked folders were entered than the walk can keep track of (12,288).
+// The entries appended until then stay. Otherwise true, whatever was found.
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
                 unsigned codePage, const CodePageMaps *hostMaps);
 

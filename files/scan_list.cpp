@@ -18,8 +18,9 @@ static size_t scanListLength = 0;   // bytes of the entries, without the final e
 static size_t scanListCapacity = 0; // bytes of the block
 static char *scanPosition = NULL;   // the next entry to hand out, or NULL
 
-// The block size that holds needed bytes, grown from capacity. 0 when no size_t can hold it.
-static size_t GrownCapacity(size_t capacity, size_t needed)
+// The block size that holds needed bytes, grown from capacity by doubling. 0 when no size_t
+// can hold it.
+static size_t DoubledCapacity(size_t capacity, size_t needed)
 {
 #ifdef TARVEL_SCAN_FIXED_GROWTH
     size_t grown = capacity + kScanListInitialSize;
@@ -35,8 +36,24 @@ static size_t GrownCapacity(size_t capacity, size_t needed)
 #endif
 }
 
+// Moves the block to size bytes. Returns false, leaving it where and as it was, on failure.
+static bool ResizeScanList(size_t size)
+{
+    char *block = (char *)HeapReAlloc(scanHeap, 0, ScanList, size);
+    if (block == NULL)
+        return false;
+    if (scanPosition != NULL)
+        scanPosition = block + (scanPosition - ScanList);
+    ScanList = block;
+    scanListCapacity = size;
+    return true;
+}
+
 // Makes the block hold at least needed bytes, creating the heap and the block first when
 // there are none. Returns false, leaving heap, block and contents as they were, on failure.
+// The block doubles, so that appending costs amortised constant time. In a 32-bit process a
+// free stretch of twice the size is often missing while the memory is there in pieces, so when
+// doubling fails the growth step halves, down to what the entry needs, before giving up.
 static bool ReserveScanList(size_t needed)
 {
     if (ScanList == NULL) {
@@ -59,18 +76,15 @@ static bool ReserveScanList(size_t needed)
     if (needed <= scanListCapacity)
         return true;
 #endif
-    size_t size = GrownCapacity(scanListCapacity, needed);
-    if (size == 0)
-        return false;
-    // On failure HeapReAlloc leaves the block where and as it was.
-    char *block = (char *)HeapReAlloc(scanHeap, 0, ScanList, size);
-    if (block == NULL)
-        return false;
-    if (scanPosition != NULL)
-        scanPosition = block + (scanPosition - ScanList);
-    ScanList = block;
-    scanListCapacity = size;
-    return true;
+    size_t doubled = DoubledCapacity(scanListCapacity, needed);
+    if (doubled != 0 && ResizeScanList(doubled))
+        return true;
+    size_t step = doubled != 0 ? (doubled - scanListCapacity) / 2 : scanListCapacity / 2;
+    for (; scanListCapacity + step > needed; step /= 2) {
+        if (step <= SIZE_MAX - scanListCapacity && ResizeScanList(scanListCapacity + step))
+            return true;
+    }
+    return ResizeScanList(needed);
 }
 
 bool AppendScanEntry(const char *prefix, const char *name)

@@ -12,12 +12,15 @@
 enum {
     kShowAfterMs = 1000,   // a scan that ends sooner shows nothing
     kDispatchEveryMs = 100,
-    kUpdateEveryMs = 250
+    kUpdateEveryMs = 250,
+    kShownAtLeastMs = 500, // a window that has appeared stays this long, so as not to flicker
+    kLingerPollMs = 10
 };
 
 static DWORD scanStarted;
 static DWORD lastDispatch;
 static DWORD lastUpdate;
+static DWORD windowShown;    // when the progress window appeared
 static HWND progressWindow;
 static HWND disabledOwner;   // the host window this scan disabled, to enable again
 static bool windowTried;     // shown once, or failed to show: not tried again
@@ -59,6 +62,7 @@ static void ShowProgressWindow(void)
         disabledOwner = owner;
     }
     ShowWindow(progressWindow, SW_SHOW);
+    windowShown = GetTickCount();
 }
 
 static void UpdateProgressWindow(const WCHAR *folder, unsigned long filesFound)
@@ -156,8 +160,21 @@ bool ScanProgressTick(const WCHAR *folder, unsigned long filesFound)
     return !cancelled;
 }
 
+// Keeps a progress window that has appeared up, and the host's queue moving, until it has
+// shown for kShownAtLeastMs: a scan that ends just after the window appears must not make it
+// flicker. Cancel, closing the window and a quit end the wait; the scan's answer stays.
+static void KeepWindowShownLongEnough(void)
+{
+    while (progressWindow != NULL && !cancelled &&
+           GetTickCount() - windowShown < kShownAtLeastMs) {
+        DispatchWaitingMessages();
+        Sleep(kLingerPollMs);
+    }
+}
+
 void EndScanProgress(void)
 {
+    KeepWindowShownLongEnough();
     // The owner first, so that Windows gives the activation back to it and not to another
     // program's window.
     if (disabledOwner != NULL)

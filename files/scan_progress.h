@@ -10,8 +10,8 @@
 // Notes the start of a scan. No window yet.
 void BeginScanProgress(void);
 
-// Called by the walk every few hundred entries, with the folder being read and the number of
-// files found so far. Looks at the clock; about every tenth of a second it dispatches what
+// Called by the walk after every entry and every folder opened, with the folder being read
+// and the number of files found so far. Looks at the clock; about every tenth of a second it dispatches what
 // waits in the thread's queue (without letting keystrokes or clicks reach the host's
 // windows), after about a second shows the progress window (owned by the host's main window,
 // which is disabled meanwhile), and a few times a second brings its text up to date.
@@ -20,7 +20,8 @@ void BeginScanProgress(void);
 bool ScanProgressTick(const WCHAR *folder, unsigned long filesFound);
 
 // Ends the watch: the host's main window is enabled again and the progress window destroyed,
-// whatever way the scan ended.
+// whatever way the scan ended. A window that has shown for less than half a second stays until
+// it has (the host's queue moving meanwhile), unless the user cancels or the host quits.
 void EndScanProgress(void);
 
 #endif

@@ -241,17 +241,6 @@ const char *const kReachedFiles[] = {
     "inner/in/tdot.txt", "inner/in/tdot.txt.", "inner/in/tsp.txt", "inner/in/tsp.txt ", "inner/in/sub/f.txt", "inner/in/sub./f.txt",
 };
 
-// A tree made on the Unix side, removed from there whatever happens: Windows' own removal
-// would follow its names where they lead, or take one name for another.
-struct UnixTree {
-    std::string path;
-    ~UnixTree()
-    {
-        std::string ignored;
-        RunUnixScript("rm -rf " + ShellQuoted(path), &ignored);
-    }
-};
-
 // The real dialogs, driven from the test.
 class ExactPathDialogTest : public ExactPathTest {
 protected:

@@ -123,8 +123,13 @@ typedef BOOL(WINAPI *HeapDestroyProc)(HANDLE);
 HeapReAllocProc realHeapReAlloc;
 HeapDestroyProc realHeapDestroy;
 int heapCreateCalls, heapAllocCalls, heapReAllocCalls, heapDestroyCalls;
-int failReAllocAt;  // the call number (from 1) of HeapReAlloc that fails; 0: none
+int failReAllocAt;  // the call number (from 1) of HeapReAlloc from which every one fails; 0: none
 bool reAllocFailed;
+std::vector<SIZE_T> failedSizes;  // of the calls that failed, in order
+// Memory there only in pieces: the largest block HeapReAlloc grants, given the list's size
+// after the last growth it granted; NULL: any.
+size_t (*largestGrant)(size_t granted);
+size_t grantedSize;
 
 HANDLE WINAPI FailingHeapCreate(DWORD, SIZE_T, SIZE_T)
 {
@@ -142,12 +147,18 @@ LPVOID WINAPI FailingHeapAlloc(HANDLE, DWORD, SIZE_T)
 
 LPVOID WINAPI CountedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size)
 {
-    if (++heapReAllocCalls == failReAllocAt) {
+    ++heapReAllocCalls;
+    if ((failReAllocAt != 0 && heapReAllocCalls >= failReAllocAt) ||
+        (largestGrant != NULL && size > largestGrant(grantedSize))) {
         reAllocFailed = true;
+        failedSizes.push_back(size);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
     }
-    return realHeapReAlloc(heap, flags, block, size);
+    LPVOID moved = realHeapReAlloc(heap, flags, block, size);
+    if (moved != NULL)
+        grantedSize = size;
+    return moved;
 }
 
 BOOL WINAPI CountedHeapDestroy(HANDLE heap)
@@ -164,6 +175,8 @@ protected:
         heapCreateCalls = heapAllocCalls = heapReAllocCalls = heapDestroyCalls = 0;
         failReAllocAt = 0;
         reAllocFailed = false;
+        failedSizes.clear();
+        largestGrant = NULL;
         root_ = TestScratchFolder();
         ASSERT_FALSE(root_.empty());
     }
@@ -220,6 +233,16 @@ protected:
         ASSERT_TRUE(MakeFileAnyLength(root_ + "\\cache\\g.txt"));
         ASSERT_TRUE(MakeHidden(root_ + "\\cache\\g.txt"));
         ASSERT_TRUE(MakeHidden(root_ + "\\cache"));
+    }
+
+    // count files in root_: entry-000.txt, entry-001.txt, ...
+    void MakeNumberedEntries(int count)
+    {
+        for (int i = 0; i < count; i++) {
+            char name[32];
+            snprintf(name, sizeof name, "\\entry-%03d.txt", i);
+            ASSERT_TRUE(MakeFileAnyLength(root_ + name));
+        }
     }
 
     Paths Standard(std::initializer_list<const char *> names) const
@@ -600,15 +623,12 @@ TEST_F(ScanTest, ListAllocationFailureAnswersCannotIterateAndFreesTheHeap)
 }
 
 // When the list cannot grow, the walk stops there: -003, and exactly the paths found before
-// the failure can be fetched, in order. Fails the first, second, ... growth in turn until a
-// scan needs no more growths than that, which must then answer 000 with every path.
+// the failure can be fetched, in order. Memory runs out at the first, second, ... growth in
+// turn until a scan needs no more growths than that, which must then answer 000 with every
+// path. Before giving up, the list asks for ever smaller blocks, down to the entry's need.
 TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
 {
-    for (int i = 0; i < 300; i++) {
-        char name[32];
-        snprintf(name, sizeof name, "\\entry-%03d.txt", i);
-        ASSERT_TRUE(MakeFileAnyLength(root_ + name));
-    }
+    ASSERT_NO_FATAL_FAILURE(MakeNumberedEntries(300));
     Paths complete;
     ReferenceWalk(root_, true, &complete);
     ASSERT_EQ(300u, complete.size());
@@ -621,6 +641,7 @@ TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
         SCOPED_TRACE("growth " + std::to_string(failReAllocAt) + " fails");
         heapReAllocCalls = 0;
         reAllocFailed = false;
+        failedSizes.clear();
         std::string status = SetFolder(root_);
         Paths found = FetchAll(complete.size() + 1);
         if (!reAllocFailed) {
@@ -630,7 +651,9 @@ TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
             break;
         }
         EXPECT_EQ(kCannotIterate, status);
-        EXPECT_EQ(failReAllocAt, heapReAllocCalls) << "the walk went on after the failure";
+        ASSERT_GE(failedSizes.size(), 2u) << "no smaller growth was tried";
+        for (size_t i = 1; i < failedSizes.size(); i++)
+            EXPECT_LT(failedSizes[i], failedSizes[i - 1]) << "the walk went on after the failure";
         ASSERT_LT(found.size(), complete.size());
         EXPECT_GT(found.size(), keptBefore);
         EXPECT_EQ(Paths(complete.begin(), complete.begin() + found.size()), found);
@@ -639,4 +662,39 @@ TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
     // Doubling: 300 paths of some 60 characters need only a handful of growths.
     EXPECT_GE(growths, 3);
     EXPECT_LE(growths, 12);
+}
+
+// Where memory is there only in pieces, the list grows in smaller steps instead of giving up:
+// a doubled block is refused, but one half as much larger is granted, or only one that takes
+// the next entry. Either way the scan answers 000 with every path. Before, the first refused
+// doubling ended the scan with -003.
+size_t HalfAsMuchLarger(size_t granted) { return granted + granted / 2; }
+size_t OneEntryLarger(size_t granted) { return granted + 200; }
+
+TEST_F(ScanTest, ListGrowsInSmallerStepsWhereTheDoubledBlockIsMissing)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeNumberedEntries(300));
+    Paths complete;
+    ReferenceWalk(root_, true, &complete);
+    ASSERT_EQ(300u, complete.size());
+    ASSERT_LT(root_.size() + 15, 200u) << "an entry would not fit one growth";
+    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
+                                                          (void *)CountedHeapReAlloc);
+    ASSERT_TRUE(realHeapReAlloc != NULL);
+    static const struct {
+        const char *memory;
+        size_t (*largest)(size_t);
+    } cases[] = {
+        {"a block half as much larger", HalfAsMuchLarger},
+        {"a block one entry larger", OneEntryLarger},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.memory);
+        largestGrant = c.largest;
+        grantedSize = 260;  // the list's first block
+        failedSizes.clear();
+        EXPECT_EQ(kOk, SetFolder(root_));
+        EXPECT_EQ(complete, FetchAll(complete.size() + 1));
+        EXPECT_FALSE(failedSizes.empty()) << "no growth was refused";
+    }
 }

@@ -164,6 +164,148 @@ TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
     EXPECT_EQ(expected, found);
 }
 
+// Links that fan out: at each of twenty levels, two links lead to the same next folder, so
+// that there are 2^20 ways down. Each folder is walked once, through the first link met: one
+// path per level, at once. Before, the scan walked every way, for some twenty minutes.
+TEST_F(ScanWatchTest, LinksThatFanOutAreEnteredOnce)
+{
+    const int kLevels = 20;
+    const std::string diamond = root_ + "\\diamond";
+    ASSERT_TRUE(CreateDirectoryA(diamond.c_str(), NULL));
+    UnixTree tree = {UnixPathOf(diamond)};
+    ASSERT_FALSE(tree.path.empty());
+    std::string script = "set -e; cd " + ShellQuoted(tree.path) + "; for i in $(seq 0 " +
+                         std::to_string(kLevels) + "); do mkdir d$i; : > d$i/f.txt; done; " +
+                         "for i in $(seq 1 " + std::to_string(kLevels) +
+                         "); do ln -s ../d$i d$((i - 1))/a; ln -s ../d$i d$((i - 1))/b; done";
+    std::string error;
+    ASSERT_TRUE(RunUnixScript(script, &error)) << error;
+    root_ = diamond;
+    ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_ + "\\d0"));
+    Paths found = FetchAll();
+    ASSERT_EQ((size_t)kLevels + 1, found.size());
+    // Level k's file is d0, then k links (each "a" or "b"), then f.txt; each level's way
+    // continues the one above it.
+    std::sort(found.begin(), found.end(),
+              [](const std::string &x, const std::string &y) { return x.size() < y.size(); });
+    std::string way = root_ + "\\d0";
+    for (int level = 0; level <= kLevels; level++) {
+        SCOPED_TRACE(level);
+        const std::string &path = found[level];
+        ASSERT_EQ(way, path.substr(0, way.size()));
+        ASSERT_EQ(way.size() + 6, path.size()) << path;
+        EXPECT_EQ("\\f.txt", path.substr(way.size())) << path;
+        if (level < kLevels) {
+            std::string next = found[level + 1].substr(way.size(), 2);
+            ASSERT_TRUE(next == "\\a" || next == "\\b") << found[level + 1];
+            way += next;
+        }
+    }
+}
+
+// The host's queue is looked at by the clock, not by a count of entries: on a slow disk
+// (each folder opened in 300 ms) a scan of a few one-file folders, some twenty entries in
+// all, still lets the host run at least every second, and shows its window after about a
+// second. That window stays at least half a second, though the scan ends soon after it
+// appeared: less would flicker. Before, the queue was first looked at after 64 entries.
+DWORD openDelayMs;
+HANDLE(WINAPI *realFindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+HANDLE WINAPI SlowFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
+{
+    Sleep(openDelayMs);
+    return realFindFirstFileW(pattern, entry);
+}
+std::vector<DWORD> queueLooks;
+BOOL(WINAPI *realPeekMessageW)(LPMSG, HWND, UINT, UINT, UINT);
+BOOL WINAPI TimedPeekMessageW(LPMSG message, HWND window, UINT first, UINT last, UINT remove)
+{
+    queueLooks.push_back(GetTickCount());
+    return realPeekMessageW(message, window, first, last, remove);
+}
+DWORD windowCreatedAt, windowDestroyedAt;
+HWND createdWindow;
+HWND WINAPI TimedCreateDialogParamW(HINSTANCE module, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM parameter)
+{
+    createdWindow = realCreateDialogParamW(module, name, owner, proc, parameter);
+    windowCreatedAt = GetTickCount();
+    return createdWindow;
+}
+BOOL(WINAPI *realDestroyWindow)(HWND);
+BOOL WINAPI TimedDestroyWindow(HWND window)
+{
+    if (window == createdWindow)
+        windowDestroyedAt = GetTickCount();
+    return realDestroyWindow(window);
+}
+
+TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
+{
+    Paths made = MakeTree(4, 1);
+    std::sort(made.begin(), made.end());
+    openDelayMs = 300;
+    queueLooks.clear();
+    createdWindow = NULL;
+    windowCreatedAt = windowDestroyedAt = 0;
+    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
+        "kernel32.dll", "FindFirstFileW", (void *)SlowFindFirstFileW);
+    realPeekMessageW = (decltype(realPeekMessageW))fmhost::HookImport(
+        "user32.dll", "PeekMessageW", (void *)TimedPeekMessageW);
+    realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
+        "user32.dll", "CreateDialogParamW", (void *)TimedCreateDialogParamW);
+    realDestroyWindow = (decltype(realDestroyWindow))fmhost::HookImport(
+        "user32.dll", "DestroyWindow", (void *)TimedDestroyWindow);
+    ASSERT_TRUE(realFindFirstFileW && realPeekMessageW && realCreateDialogParamW && realDestroyWindow);
+
+    DWORD started = GetTickCount();
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+    DWORD ended = GetTickCount();
+    fmhost::UnhookImport("kernel32.dll", "FindFirstFileW");
+    Paths found = FetchAll();
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(made, found);
+
+    ASSERT_GE(ended - started, 1500u) << "the disk was not slowed";
+    std::vector<DWORD> times = {started};
+    times.insert(times.end(), queueLooks.begin(), queueLooks.end());
+    times.push_back(ended);
+    for (size_t i = 1; i < times.size(); i++)
+        EXPECT_LE(times[i] - times[i - 1], 1000u)
+            << "the host's queue waited " << times[i] - times[i - 1] << " ms, "
+            << times[i - 1] - started << " ms into the scan";
+    ASSERT_TRUE(createdWindow != NULL) << "no progress window";
+    EXPECT_LE(windowCreatedAt - started, 1500u);
+    ASSERT_NE(0u, windowDestroyedAt) << "the window was not destroyed";
+    EXPECT_GE(windowDestroyedAt - windowCreatedAt, 500u) << "the window flickered";
+}
+
+// A shutdown and then an init, sent while a scan walks (the host's loop runs inside it), leave
+// the plug-in as a fresh init does: the list is gone after the scan, and the extension filter
+// is reset, so that the next scan lists every file. Before, init left the old filter in
+// force while the dialog options were reset.
+TEST_F(ScanWatchTest, ShutdownAndInitDuringAScanResetTheFilterWhenItEnds)
+{
+    Paths made = MakeTree(3, 100);
+    ASSERT_TRUE(MakeFile(root_ + "\\notes.doc"));
+    ASSERT_EQ(kOk, CallText(kTarvSetFileFilter, "doc"));
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    bool sent = false;
+    onTick = [&]() {
+        if (sent)
+            return;
+        sent = true;
+        fmhost::SendShutdown();
+        EXPECT_EQ(kInitAccepted, fmhost::SendInit(fmhost::kFileMaker60));
+    };
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+    onTick = nullptr;
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(FetchAll().empty()) << "the list outlived the shutdown";
+    EXPECT_TRUE(fmhost::Violations().empty()) << fmhost::Violations().front();
+
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+    EXPECT_EQ(made.size() + 1, FetchAll().size()) << "the next scan kept the old filter";
+}
+
 // A scan that runs past a second shows its window, owned by the host's main window, which is
 // disabled meanwhile; every way of cancelling stops it with -003, the paths found so far come
 // back, and the window is gone afterwards with the host's window enabled again. Only the
@@ -305,8 +447,16 @@ TEST_F(ScanWatchTest, CallsArrivingDuringALongScan)
     fmhost::ScheduleNestedCall(0, kTarvSetFileFilter, "*.none");
     fmhost::ScheduleNestedCall(0, kTarvUseSubfolders, "off");
     fmhost::ScheduleNestedCall(0, kTarvSetDialogFilter, "Text files;*.txt");
-    // The emulator sends by real time: give its timer room to come round during the scan.
-    onTick = []() { Sleep(40); };
+    // The emulator sends by real time: give its timer room to come round during the scan,
+    // until everything scheduled has gone out.
+    onTick = []() {
+        for (const fmhost::NestedOutcome &outcome : fmhost::NestedOutcomes()) {
+            if (outcome.state == fmhost::NestedState::kWaiting) {
+                Sleep(40);
+                return;
+            }
+        }
+    };
     EXPECT_EQ(kOk, CallText(kTarvSetFolder, tree));
     onTick = nullptr;
     EXPECT_EQ((uint32_t)kTarvSetFolder, fmhost::LastRecord().functionId);

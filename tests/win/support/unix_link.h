@@ -27,4 +27,15 @@ bool MakeUnixLink(const std::string &target, const std::string &link, std::strin
 // false and says why in *error.
 bool RemoveUnixLink(const std::wstring &link, std::string *error);
 
+// A tree made on the Unix side (path: its Unix name), removed from there whatever happens:
+// Windows' own removal would follow its names where they lead, or take one name for another.
+struct UnixTree {
+    std::string path;
+    ~UnixTree()
+    {
+        std::string ignored;
+        RunUnixScript("rm -rf " + ShellQuoted(path), &ignored);
+    }
+};
+
 #endif
