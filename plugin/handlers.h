@@ -39,14 +39,4 @@ void TarvCopySmallFileIcon(HostHandle parameter, HostHandle result);  // clipboa
 void TarvRestoreClipboard(HostHandle parameter, HostHandle result);   // clipboard/snapshot.cpp
 void TarvSetLocale(HostHandle parameter, HostHandle result);          // encoding/set_locale.cpp
 
-// The folder scan's lifecycle procedures, defined in files/folder_scan.cpp and
-// files/scan_list.cpp.
-// Init: zero-fills the folder scan's extension filter (not while a scan walks).
-void ResetExtensionFilter(void);
-// Shutdown: destroys the scan's private heap and forgets the list and its position; when a
-// scan is walking (the host called from inside it), when the walk ends.
-void ShutDownFolderScan(void);
-// Destroys the scan's private heap and forgets the list and its position.
-void ReleaseScanList(void);
-
 #endif
