@@ -135,7 +135,7 @@ void BM_TextWalk(benchmark::State &state)
     const Locale &locale = kLocales[state.range(0)];
     bool toWindows = state.range(1) != 0;
     SelectLocale(locale.name);
-    std::string table = CurrentCodePageTable();
+    std::string table = codePageState.table;
     std::vector<char> text = UpperHalfText();
     for (auto _ : state) {
         ReferenceConvertText(table.c_str(), text.data(), toWindows);

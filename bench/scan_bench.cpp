@@ -1,9 +1,9 @@
 // Times the folder scan under Wine, through the host emulator: Tarv-SetFolder over a generated
 // tree (100,000 files in 1,000 folders by default), then Tarv-GetNextFilePath until nothing
 // is left. Beside it, in the same process and over the same tree: a bare FindFirstFileW /
-// FindNextFileW walk (what the scan is built on: the limit for it), the emulator's cost of one
-// call (Tarv-Version), and the module built with the old fixed 260-byte list growth. The scan
-// includes its progress checks (a look at the clock after every entry). The paths are fetched
+// FindNextFileW walk (what the scan is built on: the limit for it) and the emulator's cost of
+// one call (Tarv-Version). The scan includes its progress checks (a look at the clock after
+// every entry). The paths are fetched
 // twice: through the emulator, whose guarded handles cost far more per call than the plug-in's
 // own work, and through a light host of plain memory. The list's memory is followed through
 // the module's heap imports. Then the same tree with a linked folder in every tenth folder:
@@ -449,7 +449,7 @@ int main(int argc, char **argv)
     printf("  made in %.2f s\n", Now() - start);
 
     int status = 0;
-    ModuleFigures doubling = ModuleFigures(), fixed = ModuleFigures();
+    ModuleFigures doubling = ModuleFigures();
     double callSeconds = 0;
     if (MeasureModule(ProgramFolder() + "\\tarvel.fmx", root, repetitions, &doubling,
                       &callSeconds)) {
@@ -476,9 +476,6 @@ int main(int argc, char **argv)
     } else {
         status = 1;
     }
-    // The old growth copies the list again and again: one round is enough to see it.
-    if (MeasureModule(ProgramFolder() + "\\tarvel_fixedgrowth.fmx", root, 1, &fixed, NULL))
-        PrintModule("tarvel_fixedgrowth.fmx (list grows by 260 bytes per entry)", fixed);
 
     // The same tree with links, for what they cost.
     int links = AddLinks(root, folders);

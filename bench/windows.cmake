@@ -2,26 +2,12 @@
 # part of the test run: build them with `cmake --build <dir> --target scan_bench` (or run
 # scripts/bench-scan.sh, which also builds and runs scan_ceiling).
 
-# The module once more, built with the old fixed 260-byte growth of the scan list, for the
-# scan benchmark to compare against. Same sources and settings as tarvel.fmx otherwise.
-add_library(tarvel_fixedgrowth SHARED EXCLUDE_FROM_ALL
-    ${TARVEL_PURE_SOURCES} ${TARVEL_WINDOWS_SOURCES}
-    resources/tarvel.rc plugin/tarvel.def)
-set_target_properties(tarvel_fixedgrowth PROPERTIES PREFIX "" SUFFIX ".fmx")
-foreach(property COMPILE_DEFINITIONS COMPILE_OPTIONS INCLUDE_DIRECTORIES LINK_OPTIONS LINK_LIBRARIES)
-    get_target_property(value tarvel ${property})
-    if(value)
-        set_property(TARGET tarvel_fixedgrowth PROPERTY ${property} "${value}")
-    endif()
-endforeach()
-target_compile_definitions(tarvel_fixedgrowth PRIVATE TARVEL_SCAN_FIXED_GROWTH)
-
 add_executable(scan_bench EXCLUDE_FROM_ALL bench/scan_bench.cpp tests/win/support/unix_link.cpp)
 target_include_directories(scan_bench PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(scan_bench PRIVATE ${TARVEL_WARNINGS} -O2)
 target_link_libraries(scan_bench PRIVATE fmhost_emulator)
 target_link_options(scan_bench PRIVATE -static -static-libgcc -static-libstdc++)
-add_dependencies(scan_bench tarvel tarvel_fixedgrowth)
+add_dependencies(scan_bench tarvel)
 
 add_executable(scan_ceiling EXCLUDE_FROM_ALL bench/scan_ceiling.cpp tests/win/support/unix_link.cpp)
 target_include_directories(scan_ceiling PRIVATE ${CMAKE_SOURCE_DIR})

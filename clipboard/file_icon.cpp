@@ -1,25 +1,27 @@
 // Tarv-CopyLargeFileIcon and Tarv-CopySmallFileIcon: the shell's icon of a file as a bitmap on
 // the clipboard, and the palette builder for that bitmap.
-#include "file_icon.h"
+#include <windows.h>
 #include <objbase.h>
 #include <ole2.h>
 #include <shellapi.h>
 #include <stddef.h>
 #include <string.h>
-#include "../encoding/codepage.h"
-#include "../encoding/wide_text.h"
-#include "../files/device_name.h"
-#include "../plugin/handlers.h"
-#include "../plugin/host_text.h"
-#include "../plugin/host_window.h"
-#include "../plugin/status.h"
-#include "icon_pixels.h"
-#include "snapshot.h"
+#include "clipboard/icon_pixels.h"
+#include "clipboard/snapshot.h"
+#include "encoding/codepage.h"
+#include "encoding/wide_text.h"
+#include "files/device_name.h"
+#include "plugin/handlers.h"
+#include "plugin/host_text.h"
+#include "plugin/host_window.h"
+#include "plugin/status.h"
 
 enum { kMaxPaletteEntries = 256 };
 
-// The path of the icon request in progress, in host codes and then converted in place.
-static char iconPath[kTextCapacity];
+enum IconSize {
+    kLargeIcon,  // the shell's large icon (SHGFI_LARGEICON)
+    kSmallIcon   // the shell's small icon (SHGFI_SMALLICON)
+};
 
 // True when path holds nothing but spaces, or nothing at all: it names no file, yet the shell
 // answers such a name with an icon of its own (Windows drops trailing spaces from a name).
@@ -44,7 +46,12 @@ static void FillTransparentPixels(HDC colourDc, HDC maskDc, LONG width, LONG hei
     }
 }
 
-HPALETTE BuildBitmapPalette(HBITMAP bitmap)
+// A palette with the colour table of bitmap: 2 to the power of its depth entries for 8 bits
+// per pixel or fewer, taken from the colour table where the bitmap has one (black where it
+// can't be read). Returns NULL for deeper bitmaps or when the bitmap or a drawing context
+// can't be had. The bitmap must not be selected into a device context. The caller owns the
+// palette.
+static HPALETTE BuildBitmapPalette(HBITMAP bitmap)
 {
     BITMAP description;
     // The colour table, with room for the most entries any depth up to 8 bits can have;
@@ -99,8 +106,20 @@ HPALETTE BuildBitmapPalette(HBITMAP bitmap)
     return palette;
 }
 
-void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, IconSize size)
+// Reads a path in host codes from parameter, takes the clipboard snapshot (whatever happens
+// next), converts the path to Windows codes and puts the shell's icon of that file or folder
+// on the clipboard: the icon's colour bitmap, its transparent pixels set to the window
+// colour, as CF_BITMAP, and beside it CF_PALETTE with the bitmap's palette (a NULL handle for
+// more than 8 bits per pixel). Writes status 0 into result on success, -1 on every failure:
+// - an empty path or one of spaces only, a device name, no icon from the shell (no such file
+//   or folder), an icon that can't be taken apart or has no colour bitmap, or no drawing
+//   context: the clipboard is not touched;
+// - the clipboard can't be opened (another window has it open) or emptied: not touched;
+// - the clipboard refuses the bitmap: it is left emptied (the palette may be on it).
+// Every GDI object and the icon are released on every path, except what the clipboard took.
+static void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, IconSize size)
 {
+    char iconPath[kTextCapacity];  // in host codes, then converted in place
     SHFILEINFOW shellInfo;
     WCHAR widePath[kTextCapacity];
     ICONINFO parts;

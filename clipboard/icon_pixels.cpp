@@ -1,5 +1,5 @@
 // Transparent icon pixels and palette sizes.
-#include "icon_pixels.h"
+#include "clipboard/icon_pixels.h"
 
 enum {
     kRgbBits = 0x00FFFFFF,

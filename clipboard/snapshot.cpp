@@ -1,16 +1,39 @@
 // The clipboard snapshot taken before an icon copy, and Tarv-RestoreClipboard, which puts it
 // back. Only one format is saved, never the clipboard's whole set of formats.
-#include "snapshot.h"
+#include "clipboard/snapshot.h"
+#include <windows.h>
+#include <stdint.h>
 #include <string.h>
-#include "../plugin/handlers.h"
-#include "../plugin/host_window.h"
-#include "../plugin/status.h"
+#include "plugin/handlers.h"
+#include "plugin/host_text.h"
+#include "plugin/host_window.h"
+#include "plugin/status.h"
 
-ClipboardSnapshot clipboardSnapshot;
+// Formats 1 (CF_TEXT) to 17 (CF_DIBV5) are the standard ones; everything else (display,
+// private, GDI-object and application-defined formats) is passed over.
+enum { kLastStandardClipboardFormat = 17 };
 
-bool ClipboardSnapshotHoldsData(void)
+// The saved format: process-wide, all zero at load. It holds data when copyBlock or
+// metafileBits is set; never both. A nested call (the host calling the plug-in again while
+// an icon copy waits on the shell) may take or restore it: an icon copy takes its snapshot
+// before it asks the shell for the icon, and looks at it no more after that; the snapshot's
+// own procedures run no message loop.
+struct ClipboardSnapshot {
+    uint32_t savedFormat;  // format last chosen by a snapshot that opened the clipboard; 0 = none
+    METAFILEPICT picture;  // mapping mode and extents of a saved metafile picture
+    uint32_t metafileBitsSize;  // bytes at metafileBits
+    // The metafile's bits in a GMEM_MOVEABLE|GMEM_ZEROINIT block, locked until the restore;
+    // or NULL.
+    void *metafileBits;
+    // A complete copy of the saved format's data in an unlocked GMEM_MOVEABLE block, or NULL.
+    HGLOBAL copyBlock;
+};
+
+static ClipboardSnapshot clipboardSnapshot;
+
+static bool ClipboardSnapshotHoldsData(void)
 {
-    return clipboardSnapshot.copyAddress != NULL || clipboardSnapshot.metafileBits != NULL;
+    return clipboardSnapshot.copyBlock != NULL || clipboardSnapshot.metafileBits != NULL;
 }
 
 static bool IsStandardClipboardFormat(UINT format)
@@ -90,7 +113,7 @@ done:
 }
 
 // Saves a byte-for-byte copy of the clipboard's data for format into copyBlock. Ends with
-// copyBlock and copyAddress set, or with nothing held when the clipboard has no block for
+// copyBlock set, or with nothing held when the clipboard has no block for
 // the format, the block is empty or can't be locked, or the copy can't be allocated. The
 // clipboard must be open; no copy may be held yet.
 static void SaveCopy(UINT format)
@@ -117,9 +140,8 @@ static void SaveCopy(UINT format)
         goto done;
     memcpy(copy, source, size);
     GlobalUnlock(block);
-    // The address only marks that a copy is held; the block itself stays unlocked.
+    // The copy is complete: the block, unlocked, is the snapshot's now.
     clipboardSnapshot.copyBlock = block;
-    clipboardSnapshot.copyAddress = copy;
     block = NULL;
 
 done:
@@ -222,13 +244,19 @@ static void ReleaseSnapshotData(void)
     if (clipboardSnapshot.copyBlock != NULL)
         GlobalFree(clipboardSnapshot.copyBlock);
     clipboardSnapshot.copyBlock = NULL;
-    clipboardSnapshot.copyAddress = NULL;
     clipboardSnapshot.metafileBits = NULL;
     clipboardSnapshot.metafileBitsSize = 0;
 }
 
-void RestoreClipboardSnapshot(HostHandle result)
+// Tarv-RestoreClipboard: empties the clipboard and puts the saved format back, then releases
+// the saved data. The parameter is not read. Writes status 0 into result when the data is
+// back on the clipboard, otherwise -7:
+// - no data held: the clipboard is left alone (not even opened);
+// - the clipboard can't be opened or emptied: the snapshot is kept for a later attempt;
+// - the clipboard refuses the data: the snapshot is released all the same.
+void TarvRestoreClipboard(HostHandle parameter, HostHandle result)
 {
+    (void)parameter;  // the function takes no parameter; the handle is not even read
     bool opened = false;
     bool emptied = false;
     bool placed = false;
@@ -255,10 +283,4 @@ done:
     if (emptied)
         ReleaseSnapshotData();
     WriteStatusResult(result, placed ? kStatusOk : kStatusCannotRestoreClipboard);
-}
-
-void TarvRestoreClipboard(HostHandle parameter, HostHandle result)
-{
-    (void)parameter;  // the function takes no parameter; the handle is not even read
-    RestoreClipboardSnapshot(result);
 }

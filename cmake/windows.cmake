@@ -76,6 +76,7 @@ set_source_files_properties(resources/tarvel.rc PROPERTIES
 add_library(fmhost_emulator STATIC host/emulator.cpp host/handles.cpp host/heap_guard.cpp host/import_hooks.cpp host/modal_closer.cpp
     host/call_records.cpp host/nested_messages.cpp)
 target_compile_options(fmhost_emulator PRIVATE ${TARVEL_WARNINGS})
+target_include_directories(fmhost_emulator PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(fmhost_emulator PUBLIC ${TARVEL_WINVER})
 target_link_libraries(fmhost_emulator PUBLIC user32 gdi32 comctl32 shell32 ole32 version)
 

@@ -1,10 +1,9 @@
 // The locale list, the current code-page table with the byte maps derived from it, and the
 // in-place conversions of paths between host codes and Windows codes.
-#include "codepage.h"
+#include "encoding/codepage.h"
 #include <limits.h>
 #include <string.h>
-#include "codepage_tables.h"
-#include "plugin/handlers.h"
+#include "encoding/codepage_tables.h"
 #include "plugin/portable.h"
 
 const LocaleEntry kLocaleEntries[] = {
@@ -15,12 +14,7 @@ const LocaleEntry kLocaleEntries[] = {
     {"", "", 0},
 };
 
-// The table in force: all zero until init, which makes "western" current.
-static char currentTable[kCodePageTableCapacity];
-// Derived from currentTable whenever it changes; consulted only while it is not empty.
-static CodePageMaps currentMaps;
-// The Windows code page of the selected locale; 0 for the system's ANSI code page.
-static unsigned currentCodePage;
+CodePageState codePageState;
 
 enum { kFieldSeparator = '|' };
 
@@ -124,15 +118,16 @@ void BuildCodePageMaps(const char *tableText, size_t capacity, CodePageMaps *map
 
 void SetCurrentCodePageTable(const char *tableText)
 {
-    memset(currentTable, 0, sizeof currentTable);
+    CodePageState *state = &codePageState;
+    memset(state->table, 0, sizeof state->table);
     if (tableText != NULL) {
         size_t length = strlen(tableText);
-        if (length > sizeof currentTable - 1)
-            length = sizeof currentTable - 1;
-        memcpy(currentTable, tableText, length);
+        if (length > sizeof state->table - 1)
+            length = sizeof state->table - 1;
+        memcpy(state->table, tableText, length);
     }
-    BuildCodePageMaps(currentTable, sizeof currentTable, &currentMaps);
-    currentCodePage = 0;
+    BuildCodePageMaps(state->table, sizeof state->table, &state->maps);
+    state->codePage = 0;
 }
 
 bool SelectLocale(const char *name)
@@ -143,8 +138,8 @@ bool SelectLocale(const char *name)
     for (const LocaleEntry *entry = kLocaleEntries; entry->name[0] != '\0'; entry++) {
         if (_stricmp(name, entry->name) == 0) {
             SetCurrentCodePageTable(entry->table);
-            if (currentTable[0] != '\0')
-                currentCodePage = entry->codePage;
+            if (codePageState.table[0] != '\0')
+                codePageState.codePage = entry->codePage;
             return true;
         }
     }
@@ -156,25 +151,20 @@ void SelectDefaultCodePageTable(void)
     SelectLocale("western");
 }
 
-const char *CurrentCodePageTable(void)
-{
-    return currentTable;
-}
-
 unsigned CurrentWindowsCodePage(void)
 {
-    return currentCodePage;
+    return codePageState.codePage;
 }
 
 const CodePageMaps *CurrentCodePageMaps(void)
 {
-    return currentTable[0] != '\0' ? &currentMaps : NULL;
+    return codePageState.table[0] != '\0' ? &codePageState.maps : NULL;
 }
 
 // Replaces each byte of text, up to its terminator, by its entry in map.
 static void ConvertWithMap(char *text, const unsigned char *map)
 {
-    if (text == NULL || currentTable[0] == '\0')
+    if (text == NULL || codePageState.table[0] == '\0')
         return;
     unsigned char *bytes = (unsigned char *)text;
     size_t length = strlen(text);
@@ -184,10 +174,10 @@ static void ConvertWithMap(char *text, const unsigned char *map)
 
 void ConvertHostToWindows(char *text)
 {
-    ConvertWithMap(text, currentMaps.hostToWindows);
+    ConvertWithMap(text, codePageState.maps.hostToWindows);
 }
 
 void ConvertWindowsToHost(char *text)
 {
-    ConvertWithMap(text, currentMaps.windowsToHost);
+    ConvertWithMap(text, codePageState.maps.windowsToHost);
 }

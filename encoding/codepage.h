@@ -1,6 +1,7 @@
 // Code-page conversion of paths between the host's Macintosh character codes (host codes)
 // and the Windows code page (Windows codes): the built-in tables and the locale list, the
-// current table, and the two in-place conversions that the path-handling functions apply.
+// table in force (codePageState), and the two in-place conversions that the path-handling
+// functions apply.
 //
 // A table is a text of '|'-separated signed decimal fields, three to a row: the Windows code
 // (not consulted), the host code, the Windows code; an upper-half code is written as the code
@@ -38,6 +39,19 @@ struct CodePageMaps {
     unsigned char windowsToHost[256];
 };
 
+// The table in force and what is derived from it: process-wide, all zero until init selects
+// "western". Changed only by init, SelectLocale and SetCurrentCodePageTable, so a nested call
+// (the host calling the plug-in again from inside a dialog or a scan's message dispatch) can
+// change it through Tarv-SetLocale. A call reads it when it converts; one that must stay with
+// one table across a dispatch keeps its own copy (the folder scan keeps its list's table).
+struct CodePageState {
+    char table[kCodePageTableCapacity];  // the table text; empty: no conversion in force
+    CodePageMaps maps;  // built from table whenever it changes; consulted only while it is not empty
+    unsigned codePage;  // Windows code page of the selected locale; 0: the system's ANSI code page
+};
+
+extern CodePageState codePageState;
+
 // Builds both maps from a table text with the results of reading the text row by row:
 // host to Windows compares each row's second field and takes the low 8 bits of its third,
 // Windows to host the other way round. A field is read by the rule of atoi through
@@ -57,11 +71,12 @@ void SetCurrentCodePageTable(const char *tableText);
 
 // Empties the current table, then makes current the table of the first entry of
 // kLocaleEntries whose name equals name without regard to case (letters A to Z only; nothing
-// trimmed), with its Windows code page. Returns false, leaving no conversion in force, when no name matches or name is NULL.
+// trimmed), with its Windows code page. Returns false, leaving no conversion in force, when no
+// name matches or name is NULL.
 bool SelectLocale(const char *name);
 
-// The current table text (zero-terminated; empty when no conversion is in force).
-const char *CurrentCodePageTable(void);
+// Init: makes the "western" table current, as SelectLocale("western") does.
+void SelectDefaultCodePageTable(void);
 
 // The Windows code page of the locale selected last: 1252, 1251 or 1250 for "western",
 // "cyrillic" and "czech"; 0, the system's ANSI code page, when no table is in force (and

@@ -1,8 +1,8 @@
 // Single-byte Windows code pages to UTF-16 and back, with the plug-in's own tables and
 // without best-fit mapping.
-#include "utf16_text.h"
+#include "encoding/utf16_text.h"
 
-#include "windows_codepages.h"
+#include "encoding/windows_codepages.h"
 
 const uint16_t *WindowsCodePageUpperHalf(unsigned codePage)
 {

@@ -8,7 +8,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "codepage.h"
+#include "encoding/codepage.h"
 
 // A UTF-16 code unit: the type of the wide Windows functions' texts, and a 16-bit character
 // type of the same size in the native build.

@@ -1,7 +1,7 @@
 // Conversions between the plug-in's texts and UTF-16 for the wide Windows functions: the
 // locale's code pages with the plug-in's own tables, the system's ANSI code page with
 // Windows' conversion without best-fit mapping.
-#include "wide_text.h"
+#include "encoding/wide_text.h"
 
 #include <limits.h>
 #include <string.h>

@@ -12,9 +12,9 @@
 #include <windows.h>
 #include <stddef.h>
 
-#include "codepage.h"
-#include "lead_bytes.h"
-#include "utf16_text.h"
+#include "encoding/codepage.h"
+#include "encoding/lead_bytes.h"
+#include "encoding/utf16_text.h"
 
 // Converts path (zero-terminated, host codes) in place to Windows codes with the current
 // table, then reads it into out as UTF-16 in the current locale's code page (capacity in

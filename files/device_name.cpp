@@ -1,6 +1,6 @@
 // IsDeviceName: the reserved device names and the device namespace, recognised by name alone
 // so that nothing ever opens them.
-#include "device_name.h"
+#include "files/device_name.h"
 
 #include <stddef.h>
 

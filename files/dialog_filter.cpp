@@ -1,8 +1,8 @@
 // The dialog's file-type list: its test when a script stores it, and its double-zero form.
-#include "dialog_filter.h"
+#include "files/dialog_filter.h"
 #include <string.h>
 
-#include "token.h"
+#include "files/token.h"
 
 static const char kDefaultDescription[] = "All Files";
 static const char kDefaultPattern[] = "*.*";

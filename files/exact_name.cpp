@@ -1,8 +1,8 @@
 // NameReadsBackAsItself and MaskRewrittenCharacters: the characters of a name that Windows'
 // path parsing would rewrite, split on or expand.
-#include "exact_name.h"
+#include "files/exact_name.h"
 
-#include "device_name.h"
+#include "files/device_name.h"
 
 // Characters that a Windows path cannot carry inside a name: separators, the drive and
 // stream mark, wildcards, and the rest of the reserved set.

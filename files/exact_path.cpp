@@ -1,7 +1,7 @@
 // FoundNameToCodes and WidePathToExactCodes: names and paths found on a disk or chosen in a
 // dialog, in the plug-in's codes, with a proven short name (or kUnfitCharacter) for every name
 // that the code page cannot hold or that Windows would not read back as itself.
-#include "exact_path.h"
+#include "files/exact_path.h"
 
 #include <string.h>
 
@@ -11,18 +11,15 @@
 
 static bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
 
-// A folder and a short name in it, for the search that proves the short name; a path up to
-// a name and its short path from Windows; the path so far in the forms its names came back
-// in. No call that takes them dispatches messages, so no other call of the plug-in can come
-// between.
-static WCHAR proofPath[kTextCapacity];
-static WCHAR longPath[kTextCapacity];
-static WCHAR shortPath[kTextCapacity];
-static WCHAR exactPrefix[kTextCapacity];
-
-bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
-                       size_t length)
+// True when shortName (zero-terminated) leads to the entry name (length units) in folder
+// (zero-terminated, ending in a separator, its names all reading back as themselves): the
+// short name reads back as itself, and the search for it in folder finds an entry of exactly
+// that long name. Short names can clash (Wine makes them from a hash of the long name), so
+// Windows' word is not taken for it. One search; false when it fails.
+static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
+                              size_t length)
 {
+    WCHAR proofPath[kTextCapacity];  // folder and shortName, for the search
     size_t shortLength = wcslen(shortName);
     // A short name that is itself no exact name could be read as a wildcard or a way back.
     if (!NameReadsBackAsItself(shortName, shortLength))
@@ -105,17 +102,20 @@ static size_t PathRootLength(const WCHAR *path)
     return end;
 }
 
-// The short name that Windows gives for the name (length units) after the folder in
-// exactPrefix (folderLength units), or NULL when it gives none. Points into shortPath.
-static const WCHAR *ShortNameOf(size_t folderLength, const WCHAR *name, size_t length)
+// The short name that Windows gives for the name (length units) after the folder in prefix
+// (folderLength units; kTextCapacity units of room), or NULL when it gives none. The name is
+// put after the folder in prefix for the question, and cut off again. Points into shortPath
+// (kTextCapacity units), which receives the whole short path.
+static const WCHAR *ShortNameOf(WCHAR *prefix, size_t folderLength, const WCHAR *name,
+                                size_t length, WCHAR *shortPath)
 {
     if (folderLength + length > kTextCapacity - 1)
         return NULL;
-    memcpy(longPath, exactPrefix, folderLength * sizeof(WCHAR));
-    memcpy(longPath + folderLength, name, length * sizeof(WCHAR));
-    longPath[folderLength + length] = 0;
-    memset(shortPath, 0, sizeof shortPath);
-    DWORD shortLength = GetShortPathNameW(longPath, shortPath, kTextCapacity);
+    memcpy(prefix + folderLength, name, length * sizeof(WCHAR));
+    prefix[folderLength + length] = 0;
+    memset(shortPath, 0, kTextCapacity * sizeof(WCHAR));
+    DWORD shortLength = GetShortPathNameW(prefix, shortPath, kTextCapacity);
+    prefix[folderLength] = 0;
     if (shortLength == 0 || shortLength >= kTextCapacity)
         return NULL;
     while (shortLength > 0 && IsPathSeparator(shortPath[shortLength - 1]))
@@ -131,6 +131,10 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
 {
     if (out == NULL || capacity == 0)
         return false;
+    // The path so far in the forms its names came back in (the folder each next name is
+    // proven in), and the short path Windows gives for a name that needs one.
+    WCHAR exactPrefix[kTextCapacity];
+    WCHAR shortPath[kTextCapacity];
     memset(out, 0, capacity);
     size_t used = 0;
     size_t prefixLength = 0;
@@ -167,7 +171,7 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
         // Windows is asked for a short name only for a name that needs one.
         const WCHAR *shortName = NULL;
         if (form == kMaskedNameForm && namesAFile &&
-            (shortName = ShortNameOf(prefixLength, name, length)) != NULL)
+            (shortName = ShortNameOf(exactPrefix, prefixLength, name, length, shortPath)) != NULL)
             form = FoundNameToCodes(exactPrefix, name, length, shortName, rule, codePage,
                                     hostMaps, out + used, capacity - used, &written);
         if (form == kNameTooLongForm)

@@ -23,21 +23,16 @@ enum NameForm {
     kNameTooLongForm  // it does not fit the buffer: out is the empty text
 };
 
-// True when shortName (zero-terminated) leads to the entry name (length units) in folder
-// (zero-terminated, ending in a separator, its names all reading back as themselves): the
-// short name reads back as itself, and the search for it in folder finds an entry of exactly
-// that long name. Short names can clash (Wine makes them from a hash of the long name), so
-// Windows' word is not taken for it. One search; false when it fails.
-bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
-                       size_t length);
-
-// Writes the name (length units) of an entry of folder (as for IsProvenShortName) in code
-// page codePage (0: the system's ANSI code page; hostMaps: the table the result is converted
-// with before it reaches the host, or NULL) into out (capacity bytes, terminator included):
+// Writes the name (length units) of an entry of folder (zero-terminated, ending in a
+// separator, its names all reading back as themselves) in code page codePage (0: the system's
+// ANSI code page; hostMaps: the table the result is converted with before it reaches the
+// host, or NULL) into out (capacity bytes, terminator included):
 //   - the name itself when it fits the code page (see WideNameToWindowsCodes) and, under
 //     kNamesAsFound, reads back as itself;
-//   - else shortName (zero-terminated; NULL or empty when there is none) when it fits and
-//     IsProvenShortName holds; the search is made only then;
+//   - else shortName (zero-terminated; NULL or empty when there is none) when it fits and is
+//     proven: it reads back as itself, and the search for it in folder finds an entry of
+//     exactly that long name (short names can clash: Wine makes them from a hash of the long
+//     name, so Windows' word is not taken for it); the search is made only then;
 //   - else the name with kUnfitCharacter for each character that does not fit and, under
 //     kNamesAsFound, each that MaskRewrittenCharacters masks.
 // *written receives the bytes written without the terminator.

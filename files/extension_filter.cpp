@@ -1,8 +1,8 @@
 // MatchesExtensionFilter: the folder scan's file-name test against the stored extension list.
-#include "extension_filter.h"
+#include "files/extension_filter.h"
 #include <string.h>
 
-#include "token.h"
+#include "files/token.h"
 
 static char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? (char)(c - 'A' + 'a') : c; }
 

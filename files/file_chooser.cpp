@@ -1,9 +1,11 @@
-// The open-file dialog: the file-type list and the starting folder that a script stores,
-// the dialog that lets the user pick one existing file, and the file name of a path.
+// The open-file dialog: the file-type list and the starting folder that a script stores
+// (Tarv-SetDialogFilter, Tarv-SetInitialFolder), and the dialog that lets the user pick one
+// existing file (Tarv-GetFilePath).
 //
 // The stored options and the dialog's title are used exactly as the host passed them, read in
 // the system's ANSI code page; only the chosen path is converted, to the locale's Windows
-// codes (with the short name of any name those cannot hold) and on to host codes.
+// codes (a name those cannot hold, or that Windows would not read back as itself, by its
+// proven short name, or masked so that the path names no file) and on to host codes.
 #include <windows.h>
 #include <commdlg.h>
 #include <stddef.h>
@@ -13,17 +15,25 @@
 #include "encoding/wide_text.h"
 #include "files/dialog_filter.h"
 #include "files/exact_path.h"
-#include "files/file_name.h"
+#include "files/file_chooser.h"
 #include "files/path_exists.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/host_window.h"
 #include "plugin/status.h"
 
-// The file-type list as the script gave it ("Text files;*.txt"); empty when none is set.
-static char dialogFilter[kTextCapacity];
-// The folder the dialog opens in; empty for the dialog's own default.
-static char initialFolder[kTextCapacity];
+// What a script stores for the next open-file dialogs: process-wide, zero-filled at init. A
+// nested call (the host calling the plug-in again from inside the dialog) may change both at
+// any time; the dialog on screen works from its own copies, so a change counts from the next
+// dialog on.
+struct FileChooserOptions {
+    // The file-type list as the script gave it ("Text files;*.txt"); empty when none is set.
+    char dialogFilter[kTextCapacity];
+    // The folder the dialog opens in; empty for the dialog's own default.
+    char initialFolder[kTextCapacity];
+};
+
+static FileChooserOptions options;
 
 static const char kDefaultFileDialogTitle[] = "Choose a File";
 
@@ -35,8 +45,7 @@ static_assert(offsetof(OPENFILENAMEW, pvReserved) == kOpenFileRecordSize,
 
 void ResetFileChooserOptions(void)
 {
-    memset(dialogFilter, 0, sizeof dialogFilter);
-    memset(initialFolder, 0, sizeof initialFolder);
+    memset(&options, 0, sizeof options);
 }
 
 // Tarv-SetDialogFilter: stores the list first, then tests it. An empty parameter clears the
@@ -46,9 +55,9 @@ void TarvSetDialogFilter(HostHandle parameter, HostHandle result)
 {
     int32_t status = kStatusOk;
     LeadBytes leads;
-    int32_t size = ReadTextParameter(parameter, dialogFilter, sizeof dialogFilter);
-    if (size != 0 && !IsDialogFilterAccepted(dialogFilter, AnsiLeadBytes(&leads))) {
-        memset(dialogFilter, 0, sizeof dialogFilter);
+    int32_t size = ReadTextParameter(parameter, options.dialogFilter, sizeof options.dialogFilter);
+    if (size != 0 && !IsDialogFilterAccepted(options.dialogFilter, AnsiLeadBytes(&leads))) {
+        memset(options.dialogFilter, 0, sizeof options.dialogFilter);
         status = kStatusIncorrectOption;
     }
     WriteStatusResult(result, status);
@@ -62,10 +71,11 @@ void TarvSetInitialFolder(HostHandle parameter, HostHandle result)
 {
     WCHAR folder[kTextCapacity];
     int32_t status = kStatusOk;
-    int32_t size = ReadTextParameter(parameter, initialFolder, sizeof initialFolder);
-    if (size != 0 && !(WindowsCodesToWide(initialFolder, 0, folder, kTextCapacity) &&
+    int32_t size =
+        ReadTextParameter(parameter, options.initialFolder, sizeof options.initialFolder);
+    if (size != 0 && !(WindowsCodesToWide(options.initialFolder, 0, folder, kTextCapacity) &&
                        PathExists(folder))) {
-        memset(initialFolder, 0, sizeof initialFolder);
+        memset(options.initialFolder, 0, sizeof options.initialFolder);
         status = kStatusIncorrectOption;
     }
     WriteStatusResult(result, status);
@@ -84,11 +94,12 @@ static size_t DoubleZeroListSize(const char *list, size_t capacity)
     return size < capacity ? size + 1 : capacity;
 }
 
-// Tarv-GetFilePath: shows the open-file dialog (parameter: its title, "Choose a File" when
-// empty) with the stored file types and starting folder, owned by the host's main window when
-// there is one. Writes the chosen file's full path in host codes; after a cancel, or when the
-// dialog fails, writes the empty text. Never writes a status.
-void TarvGetFilePath(HostHandle parameter, HostHandle result)
+// Shows the open-file dialog (parameter: its title, "Choose a File" when empty) with the
+// stored file types and starting folder, owned by the host's main window when there is one.
+// Returns true with the chosen file's path in file (kTextCapacity units, zero-filled here);
+// false after a cancel or when the dialog fails. Kept out of line, so that its 32 KB of
+// dialog texts are off the stack again before the chosen path is converted.
+static __attribute__((noinline)) bool ShowOpenFileDialog(HostHandle parameter, WCHAR *file)
 {
     char title[kTextCapacity];
     char filter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1)];
@@ -96,23 +107,21 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
     WCHAR wideTitle[kTextCapacity];
     WCHAR wideFilter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1) + 1];  // the list and a terminator
     WCHAR wideFolder[kTextCapacity];
-    WCHAR file[kTextCapacity];
-    char path[kTextCapacity];
     OPENFILENAMEW dialog;
     LeadBytes leads;
-    memset(file, 0, sizeof file);
+    memset(file, 0, kTextCapacity * sizeof(WCHAR));
     memset(&dialog, 0, sizeof dialog);
 
     if (ReadTextParameter(parameter, title, sizeof title) == 0)
         memcpy(title, kDefaultFileDialogTitle, sizeof kDefaultFileDialogTitle);
-    BuildDialogFilter(dialogFilter, filter, sizeof filter, AnsiLeadBytes(&leads));
+    BuildDialogFilter(options.dialogFilter, filter, sizeof filter, AnsiLeadBytes(&leads));
     // Each fits: one unit per byte at most, in every ANSI code page. Should one not, the
     // dialog gets the empty text (for the filter, whose first empty string ends it: no file
     // types) rather than a part.
     WindowsCodesToWide(title, 0, wideTitle, kTextCapacity);
     AnsiBytesToWide(filter, DoubleZeroListSize(filter, sizeof filter), wideFilter,
                     sizeof wideFilter / sizeof wideFilter[0]);
-    WindowsCodesToWide(initialFolder, 0, wideFolder, kTextCapacity);
+    WindowsCodesToWide(options.initialFolder, 0, wideFolder, kTextCapacity);
 
     dialog.lStructSize = kOpenFileRecordSize;
     dialog.hwndOwner = FindHostWindow();
@@ -123,24 +132,22 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
     dialog.lpstrInitialDir = wideFolder;
     dialog.lpstrTitle = wideTitle;
     dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    return GetOpenFileNameW(&dialog) != FALSE;
+}
+
+// Tarv-GetFilePath: shows the open-file dialog (see ShowOpenFileDialog). Writes the chosen
+// file's full path in host codes; after a cancel, or when the dialog fails, writes the empty
+// text. Never writes a status.
+void TarvGetFilePath(HostHandle parameter, HostHandle result)
+{
+    WCHAR file[kTextCapacity];
+    char path[kTextCapacity];
     // Cancelled or failed: some failures leave binary data in the file buffer, which must not
     // come back as a path. A path too long for the host's text gives the empty text as well.
-    if (!GetOpenFileNameW(&dialog) ||
+    if (!ShowOpenFileDialog(parameter, file) ||
         !WidePathToExactCodes(file, kNamesAsFound, CurrentWindowsCodePage(),
                               CurrentCodePageMaps(), path, sizeof path))
         memset(path, 0, sizeof path);
     ConvertWindowsToHost(path);
     WriteTextResult(result, path);
-}
-
-// Tarv-GetFileName: writes the part of the parameter after its last backslash (see
-// FileNameOfPath); the empty text for an empty parameter. Always writes a result; converts
-// nothing. Without a table in force, on a system whose code page is double-byte, the path is
-// read by its characters.
-void TarvGetFileName(HostHandle parameter, HostHandle result)
-{
-    char path[kTextCapacity];
-    LeadBytes leads;
-    ReadTextParameter(parameter, path, sizeof path);
-    WriteTextResult(result, FileNameOfPath(path, HostTextLeadBytes(&leads)));
 }

@@ -1,5 +1,5 @@
 // FileNameOfPath: the file name of a path, after the last backslash character.
-#include "file_name.h"
+#include "files/file_name.h"
 
 const char *FileNameOfPath(const char *path, const LeadBytes *leads)
 {

@@ -1,7 +1,8 @@
 // Tarv-ChooseFolder: the shell's folder browser, with a callback that lets OK confirm only
 // items that have a file-system path. Neither the title nor the chosen path goes through the
-// code-page table: both are in the system's ANSI code page, and a folder whose name that code
-// page cannot hold comes back by its short name.
+// code-page table: both are in the system's ANSI code page, and a name that code page cannot
+// hold, or that Windows would not read back as itself, comes back by its proven short name,
+// or masked so that the path names no folder.
 #include <windows.h>
 #include <objbase.h>
 #include <ole2.h>
@@ -14,10 +15,6 @@
 #include "plugin/host_text.h"
 #include "plugin/host_window.h"
 
-// The file-system path of the browser's current selection; empty for a virtual item.
-// Written and read only inside BrowseCallback.
-static WCHAR browseSelection[MAX_PATH];
-
 static const char kDefaultBrowserTitle[] = "Select folder";
 
 // The browser's callback (lpfn). On BFFM_SELCHANGED (messageParameter: the new selection's
@@ -29,6 +26,7 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM messagePar
     (void)callerData;
     if (message != BFFM_SELCHANGED)
         return 0;
+    WCHAR browseSelection[MAX_PATH];  // the selection's file-system path; empty for a virtual item
     memset(browseSelection, 0, sizeof browseSelection);
     if (!SHGetPathFromIDListW((LPCITEMIDLIST)messageParameter, browseSelection))
         memset(browseSelection, 0, sizeof browseSelection);  // no path, whatever it left there

@@ -5,50 +5,58 @@
 // there. Those four functions then do nothing and write no result: the list and the settings
 // are the walk's until it ends. A shutdown, and an init's reset of the extension filter, that
 // arrive then are carried out when it ends.
+#include "files/folder_scan.h"
+
 #include <windows.h>
 #include <stdint.h>
 #include <string.h>
 
 #include "encoding/codepage.h"
 #include "encoding/wide_text.h"
-#include "exact_path.h"
-#include "folder_walk.h"
+#include "files/exact_path.h"
+#include "files/folder_walk.h"
+#include "files/scan_list.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/portable.h"
 #include "plugin/status.h"
-#include "scan_list.h"
 
 enum { kSubfolderOptionCapacity = 24 };
 
-// 1: the scan descends into subfolders. Set from load on; init leaves it alone.
-static int32_t useSubfolders = 1;
-// ';'-separated extension tokens; empty lets every file pass. Zero-filled at init.
-static char extensionFilter[kTextCapacity];
-// A walk is in progress (and the host may be calling from inside it).
-static bool walking;
-// A shutdown came during the walk: the list goes when the walk ends.
-static bool releaseAfterWalk;
-// An init came during the walk: the extension filter is emptied when the walk ends.
-static bool resetFilterAfterWalk;
-// The table that the list's paths were found under: their Windows code page (0 for the
-// system's ANSI code page) and, when a table was in force, its maps.
-static unsigned listCodePage;
-static bool listHasMaps;
-static CodePageMaps listMaps;
+// The scan's settings and what a walk in progress defers. A nested call (from the host's loop
+// inside a walk) changes only the deferred flags, through init and shutdown; the scan
+// functions themselves do nothing then.
+struct FolderScanState {
+    // 1: the scan descends into subfolders. Set from load on; init leaves it alone.
+    int32_t useSubfolders;
+    // ';'-separated extension tokens; empty lets every file pass. Zero-filled at init.
+    char extensionFilter[kTextCapacity];
+    // A walk is in progress (and the host may be calling from inside it).
+    bool walking;
+    // A shutdown came during the walk: the list goes when the walk ends.
+    bool releaseAfterWalk;
+    // An init came during the walk: the extension filter is emptied when the walk ends.
+    bool resetFilterAfterWalk;
+    // The table that the list's paths were found under: their Windows code page (0 for the
+    // system's ANSI code page) and, when a table was in force, its maps.
+    unsigned listCodePage;
+    bool listHasMaps;
+    CodePageMaps listMaps;
+};
+static FolderScanState folderScan = {1, {0}, false, false, false, 0, false, CodePageMaps()};
 
 void ResetExtensionFilter(void)
 {
-    if (walking)
-        resetFilterAfterWalk = true;
+    if (folderScan.walking)
+        folderScan.resetFilterAfterWalk = true;
     else
-        memset(extensionFilter, 0, sizeof extensionFilter);
+        memset(folderScan.extensionFilter, 0, sizeof folderScan.extensionFilter);
 }
 
 void ShutDownFolderScan(void)
 {
-    if (walking)
-        releaseAfterWalk = true;
+    if (folderScan.walking)
+        folderScan.releaseAfterWalk = true;
     else
         ReleaseScanList();
 }
@@ -57,15 +65,15 @@ void ShutDownFolderScan(void)
 // included: -001 (Incorrect option), and the option keeps its value.
 void TarvUseSubfolders(HostHandle parameter, HostHandle result)
 {
-    if (walking)
+    if (folderScan.walking)
         return;
     char option[kSubfolderOptionCapacity];
     ReadTextParameter(parameter, option, sizeof option);
     int32_t status = kStatusOk;
     if (_stricmp(option, "on") == 0)
-        useSubfolders = 1;
+        folderScan.useSubfolders = 1;
     else if (_stricmp(option, "off") == 0)
-        useSubfolders = 0;
+        folderScan.useSubfolders = 0;
     else
         status = kStatusIncorrectOption;
     WriteStatusResult(result, status);
@@ -75,11 +83,12 @@ void TarvUseSubfolders(HostHandle parameter, HostHandle result)
 // parameter stores "*.*". Always 000 (OK).
 void TarvSetFileFilter(HostHandle parameter, HostHandle result)
 {
-    if (walking)
+    if (folderScan.walking)
         return;
-    int32_t size = ReadTextParameter(parameter, extensionFilter, sizeof extensionFilter);
+    int32_t size = ReadTextParameter(parameter, folderScan.extensionFilter,
+                                     sizeof folderScan.extensionFilter);
     if (size == 0)
-        strcpy(extensionFilter, "*.*");
+        strcpy(folderScan.extensionFilter, "*.*");
     WriteStatusResult(result, kStatusOk);
 }
 
@@ -92,7 +101,7 @@ void TarvSetFileFilter(HostHandle parameter, HostHandle result)
 // directory), not a success.
 void TarvSetFolder(HostHandle parameter, HostHandle result)
 {
-    if (walking)
+    if (folderScan.walking)
         return;
     char folder[kTextCapacity];
     ReadTextParameter(parameter, folder, sizeof folder);
@@ -102,21 +111,22 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
     }
     ConvertHostToWindows(folder);
     ReleaseScanList();
-    listCodePage = CurrentWindowsCodePage();
-    listHasMaps = CurrentCodePageMaps() != NULL;
-    if (listHasMaps)
-        listMaps = *CurrentCodePageMaps();
-    walking = true;
-    bool complete = WalkFolder(folder, extensionFilter, useSubfolders == 1, listCodePage,
-                               listHasMaps ? &listMaps : NULL);
-    walking = false;
-    if (releaseAfterWalk) {
-        releaseAfterWalk = false;
+    folderScan.listCodePage = CurrentWindowsCodePage();
+    folderScan.listHasMaps = CurrentCodePageMaps() != NULL;
+    if (folderScan.listHasMaps)
+        folderScan.listMaps = *CurrentCodePageMaps();
+    folderScan.walking = true;
+    bool complete = WalkFolder(folder, folderScan.extensionFilter, folderScan.useSubfolders == 1,
+                               folderScan.listCodePage,
+                               folderScan.listHasMaps ? &folderScan.listMaps : NULL);
+    folderScan.walking = false;
+    if (folderScan.releaseAfterWalk) {
+        folderScan.releaseAfterWalk = false;
         ReleaseScanList();
     }
-    if (resetFilterAfterWalk) {
-        resetFilterAfterWalk = false;
-        memset(extensionFilter, 0, sizeof extensionFilter);
+    if (folderScan.resetFilterAfterWalk) {
+        folderScan.resetFilterAfterWalk = false;
+        memset(folderScan.extensionFilter, 0, sizeof folderScan.extensionFilter);
     }
     StartScanIteration();
     WriteStatusResult(result, complete ? kStatusOk : kStatusCannotIterateDirectory);
@@ -126,9 +136,11 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
 static bool ListTableInForce(void)
 {
     const CodePageMaps *current = CurrentCodePageMaps();
-    if (CurrentWindowsCodePage() != listCodePage || (current != NULL) != listHasMaps)
+    if (CurrentWindowsCodePage() != folderScan.listCodePage ||
+        (current != NULL) != folderScan.listHasMaps)
         return false;
-    return current == NULL || memcmp(current, &listMaps, sizeof listMaps) == 0;
+    return current == NULL ||
+           memcmp(current, &folderScan.listMaps, sizeof folderScan.listMaps) == 0;
 }
 
 // Writes the next found path, in host codes, and moves on. The parameter is not read. With no
@@ -140,7 +152,7 @@ static bool ListTableInForce(void)
 void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
 {
     (void)parameter;
-    if (walking)
+    if (folderScan.walking)
         return;
     char *entry = TakeNextScanEntry();
     if (entry == NULL)
@@ -153,7 +165,7 @@ void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
     }
     WCHAR wide[kTextCapacity];
     char path[kTextCapacity];
-    if (!WindowsCodesToWide(entry, listCodePage, wide, kTextCapacity) ||
+    if (!WindowsCodesToWide(entry, folderScan.listCodePage, wide, kTextCapacity) ||
         !WidePathToExactCodes(wide, kNamesAsGiven, CurrentWindowsCodePage(),
                               CurrentCodePageMaps(), path, sizeof path))
         memset(path, 0, sizeof path);  // cannot be given whole: the empty text, not a part

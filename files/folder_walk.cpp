@@ -1,18 +1,18 @@
 // WalkFolder: the folder scan's depth-first walk over the wide file functions, with exact
-// names, a guard against linked folders that lead back up, and the host kept alive meanwhile.
-#include "folder_walk.h"
+// names, linked folders entered once and never back up, and the host kept alive meanwhile.
+#include "files/folder_walk.h"
 
 #include <windows.h>
 #include <string.h>
 
 #include "encoding/codepage.h"
 #include "encoding/wide_text.h"
-#include "exact_name.h"
-#include "exact_path.h"
-#include "extension_filter.h"
+#include "files/exact_name.h"
+#include "files/exact_path.h"
+#include "files/extension_filter.h"
+#include "files/scan_list.h"
+#include "files/scan_progress.h"
 #include "plugin/host_text.h"
-#include "scan_list.h"
-#include "scan_progress.h"
 
 // Capacity in UTF-16 units of the walk's folder path and search pattern, terminator included:
 // the file functions reach no longer path.
@@ -23,58 +23,66 @@ enum { kMaxWalkDepth = kScanPathCapacity / 2 };
 // that a search always meets an empty slot.
 enum { kEnteredLinkSlots = 16384, kMaxEnteredLinks = kEnteredLinkSlots / 4 * 3 };
 
-// The folder being read, twice: in UTF-16 for Windows (at most kScanPathCapacity - 1 units,
-// the longest path the file functions take), and in Windows codes as its entries name it.
-// Both end with the separator that goes before a name. Each level of the walk appends its
-// subfolder's name to both and cuts it off again when it returns.
-static WCHAR walkFolder[kScanPathCapacity];
-static size_t walkFolderLength;
-static char walkPrefix[kTextCapacity];
-static size_t walkPrefixLength;
-// A found name's own conversion (the one the extension test reads), and, for a name that is
-// not exact, the name as the host will get it (see FoundNameToCodes); used between the
-// conversion and the use, never across a level of the walk.
-static char foundLongName[kTextCapacity];
-static char foundName[kTextCapacity];
-
-// What the walk keeps fixed from its start: a call that arrives while it lets the host's
-// windows repaint may change the settings, but not the walk in progress.
-static const char *walkFilter;
-static bool walkSubfolders;
-static unsigned walkCodePage;
-static CodePageMaps walkMaps;
-static const CodePageMaps *walkHostMaps;  // &walkMaps, or NULL when no table is in force
-static LeadBytes walkLeadBytes;
-static const LeadBytes *walkLeads;  // &walkLeadBytes when names are in a double-byte code page
-
 // A folder itself, whatever name leads to it: its volume and its file index.
 struct FolderIdentity {
     DWORD volume, indexHigh, indexLow;
 };
 enum IdentityState { kIdentityNotLooked, kIdentityKnown, kIdentityUnavailable };
 
-// The folders on the way down, from the one the walk started in (level 0) to the one being
-// read. Identities are looked up only when a linked folder is met.
+// A folder on the way down. Its identity is looked up only when a linked folder is met.
 struct WalkLevel {
-    size_t folderLength;  // walkFolder's length at this level
+    size_t folderLength;  // the walk's folder length at this level
     IdentityState state;
     FolderIdentity identity;
 };
-static WalkLevel walkLevels[kMaxWalkDepth];
-static int walkDepth;
-static WCHAR levelPath[kScanPathCapacity];
 
-// The folders that linked folders led the walk into, so far in this scan, by identity: a link
-// that leads to one of them again is not entered. Without it, links that fan out (two links at
-// each level to the same next folder) make the walk exponential in the depth. Open addressing;
-// only a link met fills a slot, so trees without links never touch it.
-static FolderIdentity enteredLinks[kEnteredLinkSlots];
-static bool enteredLinkUsed[kEnteredLinkSlots];
-static unsigned enteredLinkCount;
-// More linked folders than the table takes: the walk stops, as when the list cannot grow.
-static bool enteredLinksFull;
+// One walk, from WalkFolder's start to its end. The host may call the plug-in while the walk
+// lets its windows repaint, but a nested call never changes this: the scan functions do
+// nothing while a walk runs, and the settings are taken here at the start (the filter is the
+// caller's text, which no call changes while a walk runs).
+struct WalkState {
+    // The folder being read, twice: in UTF-16 for Windows (at most kScanPathCapacity - 1
+    // units, the longest path the file functions take), and in Windows codes as its entries
+    // name it. Both end with the separator that goes before a name. Each level of the walk
+    // appends its subfolder's name to both and cuts it off again when it returns.
+    WCHAR folder[kScanPathCapacity];
+    size_t folderLength;
+    char prefix[kTextCapacity];
+    size_t prefixLength;
+    // A found name's own conversion (the one the extension test reads), and, for a name that
+    // is not exact, the name as the host will get it (see FoundNameToCodes); used between the
+    // conversion and the use, never across a level of the walk. Here rather than on the stack
+    // because the walk recurses once per level.
+    char foundLongName[kTextCapacity];
+    char foundName[kTextCapacity];
 
-static unsigned long filesFound;
+    // The settings, fixed from the start.
+    const char *filter;
+    bool subfolders;
+    unsigned codePage;
+    CodePageMaps maps;
+    const CodePageMaps *hostMaps;  // &maps, or NULL when no table is in force
+    LeadBytes leadBytes;
+    const LeadBytes *leads;  // &leadBytes when names are in a double-byte code page
+
+    // The folders on the way down, from the one the walk started in (level 0) to the one
+    // being read.
+    WalkLevel levels[kMaxWalkDepth];
+    int depth;
+
+    // The folders that linked folders led the walk into, by identity: a link that leads to
+    // one of them again is not entered. Without it, links that fan out (two links at each
+    // level to the same next folder) make the walk exponential in the depth. Open addressing;
+    // only a link met fills a slot, so trees without links never touch it.
+    FolderIdentity enteredLinks[kEnteredLinkSlots];
+    bool enteredLinkUsed[kEnteredLinkSlots];
+    unsigned enteredLinkCount;
+    // More linked folders than the table takes: the walk stops, as when the list cannot grow.
+    bool enteredLinksFull;
+
+    unsigned long filesFound;
+};
+static WalkState walk;
 
 static bool IsDotOrDotDot(const WCHAR *name)
 {
@@ -110,10 +118,11 @@ static bool SameFolder(const FolderIdentity *a, const FolderIdentity *b)
 // included): entering it would repeat the walk without end.
 static bool LeadsBackUp(const FolderIdentity *target)
 {
-    for (int level = 0; level < walkDepth; level++) {
-        WalkLevel *way = &walkLevels[level];
+    WCHAR levelPath[kScanPathCapacity];
+    for (int level = 0; level < walk.depth; level++) {
+        WalkLevel *way = &walk.levels[level];
         if (way->state == kIdentityNotLooked) {
-            memcpy(levelPath, walkFolder, way->folderLength * sizeof(WCHAR));
+            memcpy(levelPath, walk.folder, way->folderLength * sizeof(WCHAR));
             levelPath[way->folderLength] = 0;
             way->state = IdentityOfFolder(levelPath, &way->identity) ? kIdentityKnown
                                                                     : kIdentityUnavailable;
@@ -132,55 +141,55 @@ static unsigned EnteredLinkSlot(const FolderIdentity *identity)
 }
 
 // Notes target as entered through a link. Returns false when a link entered it before.
-// Sets enteredLinksFull, noting nothing, when the table takes no more.
+// Sets walk.enteredLinksFull, noting nothing, when the table takes no more.
 static bool NoteEnteredLink(const FolderIdentity *target)
 {
     unsigned slot = EnteredLinkSlot(target);
-    while (enteredLinkUsed[slot]) {
-        if (SameFolder(&enteredLinks[slot], target))
+    while (walk.enteredLinkUsed[slot]) {
+        if (SameFolder(&walk.enteredLinks[slot], target))
             return false;
         slot = (slot + 1) % kEnteredLinkSlots;
     }
-    if (enteredLinkCount == kMaxEnteredLinks) {
-        enteredLinksFull = true;
+    if (walk.enteredLinkCount == kMaxEnteredLinks) {
+        walk.enteredLinksFull = true;
         return false;
     }
-    enteredLinkUsed[slot] = true;
-    enteredLinks[slot] = *target;
-    enteredLinkCount++;
+    walk.enteredLinkUsed[slot] = true;
+    walk.enteredLinks[slot] = *target;
+    walk.enteredLinkCount++;
     return true;
 }
 
-// True when the walk may enter the linked folder now in walkFolder: it can be identified, it
+// True when the walk may enter the linked folder now in walk.folder: it can be identified, it
 // does not lead back up, and no link led the walk into it before in this scan (a folder reached
 // by several links is walked once, under the first way found).
 static bool MayEnterLink(void)
 {
     FolderIdentity target;
-    return IdentityOfFolder(walkFolder, &target) && !LeadsBackUp(&target) &&
+    return IdentityOfFolder(walk.folder, &target) && !LeadsBackUp(&target) &&
            NoteEnteredLink(&target);
 }
 
-// Puts the found entry's own name (length units), converted, into foundLongName. Returns
+// Puts the found entry's own name (length units), converted, into walk.foundLongName. Returns
 // false when it does not fit the buffer; *exact tells whether it came back whole and reads
 // back as itself, so that the host can have it as it is.
 static bool ConvertLongName(const WIN32_FIND_DATAW *entry, size_t length, bool *exact)
 {
     size_t written = 0;
-    NameFit fit = WideNameToWindowsCodes(walkCodePage, walkHostMaps, entry->cFileName, length,
-                                         foundLongName, sizeof foundLongName, &written);
+    NameFit fit = WideNameToWindowsCodes(walk.codePage, walk.hostMaps, entry->cFileName, length,
+                                         walk.foundLongName, sizeof walk.foundLongName, &written);
     *exact = fit == kNameFits && NameReadsBackAsItself(entry->cFileName, length);
     return fit != kNameTooLong;
 }
 
 // For an entry whose name is not exact: its proven short name, or the name masked, into
-// foundName (see FoundNameToCodes).
+// walk.foundName (see FoundNameToCodes).
 static NameForm ConvertInexactName(const WIN32_FIND_DATAW *entry, size_t length)
 {
     size_t written = 0;
-    return FoundNameToCodes(walkFolder, entry->cFileName, length, entry->cAlternateFileName,
-                            kNamesAsFound, walkCodePage, walkHostMaps, foundName,
-                            sizeof foundName, &written);
+    return FoundNameToCodes(walk.folder, entry->cFileName, length, entry->cAlternateFileName,
+                            kNamesAsFound, walk.codePage, walk.hostMaps, walk.foundName,
+                            sizeof walk.foundName, &written);
 }
 
 // The name by which the walk enters a subfolder, with its codes for the paths below it in
@@ -193,10 +202,10 @@ static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char
     bool exact = false;
     if (!ConvertLongName(entry, length, &exact))
         return NULL;
-    *codes = foundLongName;
+    *codes = walk.foundLongName;
     if (exact)
         return entry->cFileName;
-    *codes = foundName;
+    *codes = walk.foundName;
     switch (ConvertInexactName(entry, length)) {
     case kShortNameForm:
         return entry->cAlternateFileName;
@@ -214,39 +223,39 @@ static const char *HandedFileName(const WIN32_FIND_DATAW *entry)
     size_t length = wcslen(entry->cFileName);
     bool exact = false;
     if (!ConvertLongName(entry, length, &exact) ||
-        !MatchesExtensionFilter(foundLongName, walkFilter, walkLeads))
+        !MatchesExtensionFilter(walk.foundLongName, walk.filter, walk.leads))
         return NULL;
     if (exact)
-        return foundLongName;
-    return ConvertInexactName(entry, length) == kNameTooLongForm ? NULL : foundName;
+        return walk.foundLongName;
+    return ConvertInexactName(entry, length) == kNameTooLongForm ? NULL : walk.foundName;
 }
 
-// Appends a subfolder's name and a separator to walkFolder and walkPrefix (codes: its name
+// Appends a subfolder's name and a separator to walk.folder and walk.prefix (codes: its name
 // in Windows codes). Returns false, changing nothing, when either would be too long.
 static bool EnterSubfolder(const WCHAR *name, const char *codes)
 {
     size_t nameLength = wcslen(name);
     size_t codesLength = strlen(codes);
-    if (nameLength + 1 > kScanPathCapacity - 1 - walkFolderLength ||
-        codesLength + 1 > sizeof walkPrefix - 1 - walkPrefixLength)
+    if (nameLength + 1 > kScanPathCapacity - 1 - walk.folderLength ||
+        codesLength + 1 > sizeof walk.prefix - 1 - walk.prefixLength)
         return false;
-    memcpy(walkFolder + walkFolderLength, name, nameLength * sizeof(WCHAR));
-    walkFolderLength += nameLength;
-    walkFolder[walkFolderLength++] = L'\\';
-    walkFolder[walkFolderLength] = 0;
-    memcpy(walkPrefix + walkPrefixLength, codes, codesLength);
-    walkPrefixLength += codesLength;
-    walkPrefix[walkPrefixLength++] = '\\';
-    walkPrefix[walkPrefixLength] = '\0';
+    memcpy(walk.folder + walk.folderLength, name, nameLength * sizeof(WCHAR));
+    walk.folderLength += nameLength;
+    walk.folder[walk.folderLength++] = L'\\';
+    walk.folder[walk.folderLength] = 0;
+    memcpy(walk.prefix + walk.prefixLength, codes, codesLength);
+    walk.prefixLength += codesLength;
+    walk.prefix[walk.prefixLength++] = '\\';
+    walk.prefix[walk.prefixLength] = '\0';
     return true;
 }
 
 static void LeaveSubfolder(size_t folderLength, size_t prefixLength)
 {
-    walkFolderLength = folderLength;
-    walkFolder[folderLength] = 0;
-    walkPrefixLength = prefixLength;
-    walkPrefix[prefixLength] = '\0';
+    walk.folderLength = folderLength;
+    walk.folder[folderLength] = 0;
+    walk.prefixLength = prefixLength;
+    walk.prefix[prefixLength] = '\0';
 }
 
 // After every entry and every folder opened: the progress watch looks at the clock (a read of
@@ -255,71 +264,71 @@ static void LeaveSubfolder(size_t folderLength, size_t prefixLength)
 // user has cancelled the scan.
 static bool KeepHostAlive(void)
 {
-    return ScanProgressTick(walkFolder, filesFound);
+    return ScanProgressTick(walk.folder, walk.filesFound);
 }
 
-// Walks the folder in walkFolder (see WalkFolder). Returns false when the walk must stop.
+// Walks the folder in walk.folder (see WalkFolder). Returns false when the walk must stop.
 static bool ScanFolder(void)
 {
     static const WCHAR kAllEntries[] = L"*.*";
-    size_t folderLength = walkFolderLength;
-    size_t prefixLength = walkPrefixLength;
-    if (folderLength + 3 > kScanPathCapacity - 1 || walkDepth == kMaxWalkDepth)
+    size_t folderLength = walk.folderLength;
+    size_t prefixLength = walk.prefixLength;
+    if (folderLength + 3 > kScanPathCapacity - 1 || walk.depth == kMaxWalkDepth)
         return true;
-    memcpy(walkFolder + folderLength, kAllEntries, sizeof kAllEntries);
+    memcpy(walk.folder + folderLength, kAllEntries, sizeof kAllEntries);
     WIN32_FIND_DATAW entry;
     memset(&entry, 0, sizeof entry);
-    HANDLE search = FindFirstFileW(walkFolder, &entry);
-    walkFolder[folderLength] = 0;
+    HANDLE search = FindFirstFileW(walk.folder, &entry);
+    walk.folder[folderLength] = 0;
     if (search == INVALID_HANDLE_VALUE)
         return KeepHostAlive();
-    walkLevels[walkDepth].folderLength = folderLength;
-    walkLevels[walkDepth].state = kIdentityNotLooked;
-    walkDepth++;
+    walk.levels[walk.depth].folderLength = folderLength;
+    walk.levels[walk.depth].state = kIdentityNotLooked;
+    walk.depth++;
     bool goOn = true;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             const char *codes = NULL;
             const WCHAR *name = NULL;
-            if (walkSubfolders && !IsDotOrDotDot(entry.cFileName) &&
+            if (walk.subfolders && !IsDotOrDotDot(entry.cFileName) &&
                 (name = SubfolderEntryName(&entry, &codes)) != NULL &&
                 EnterSubfolder(name, codes)) {
                 bool linked = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
                 if (!linked || MayEnterLink())
                     goOn = ScanFolder();
-                goOn = goOn && !enteredLinksFull;
+                goOn = goOn && !walk.enteredLinksFull;
                 LeaveSubfolder(folderLength, prefixLength);
             }
         } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
             const char *name = HandedFileName(&entry);
             if (name != NULL) {
-                goOn = AppendScanEntry(walkPrefix, name);
+                goOn = AppendScanEntry(walk.prefix, name);
                 if (goOn)
-                    filesFound++;
+                    walk.filesFound++;
             }
         }
         goOn = goOn && KeepHostAlive();
     } while (goOn && FindNextFileW(search, &entry));
     FindClose(search);
-    walkDepth--;
+    walk.depth--;
     return goOn;
 }
 
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
                 unsigned codePage, const CodePageMaps *hostMaps)
 {
-    walkFilter = extensionFilter;
-    walkSubfolders = subfolders;
-    walkCodePage = codePage;
-    walkHostMaps = NULL;
+    walk.filter = extensionFilter;
+    walk.subfolders = subfolders;
+    walk.codePage = codePage;
+    walk.hostMaps = NULL;
     if (hostMaps != NULL) {
-        walkMaps = *hostMaps;
-        walkHostMaps = &walkMaps;
+        walk.maps = *hostMaps;
+        walk.hostMaps = &walk.maps;
     }
-    walkLeads = codePage == 0 ? AnsiLeadBytes(&walkLeadBytes) : NULL;
+    walk.leads = codePage == 0 ? AnsiLeadBytes(&walk.leadBytes) : NULL;
 
     WCHAR wide[kTextCapacity];
-    if (!WindowsCodesToWide(folder, walkCodePage, wide, kTextCapacity))
+    if (!WindowsCodesToWide(folder, walk.codePage, wide, kTextCapacity))
         return true;
     size_t wideLength = wcslen(wide);
     size_t length = strlen(folder);
@@ -328,32 +337,32 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
     // character of its own) names another folder, and is taken for one that does not exist.
     char readBack[kTextCapacity];
     size_t readBackLength = 0;
-    if (WideNameToWindowsCodes(walkCodePage, walkHostMaps, wide, wideLength, readBack,
+    if (WideNameToWindowsCodes(walk.codePage, walk.hostMaps, wide, wideLength, readBack,
                                sizeof readBack, &readBackLength) != kNameFits ||
         readBackLength != length || memcmp(readBack, folder, length) != 0)
         return true;
     bool separator = wideLength > 0 && wide[wideLength - 1] != L'\\';
     if (wideLength == 0 || wideLength + (separator ? 1 : 0) > kScanPathCapacity - 1 ||
-        length + (separator ? 1 : 0) > sizeof walkPrefix - 1)
+        length + (separator ? 1 : 0) > sizeof walk.prefix - 1)
         return true;
-    memcpy(walkFolder, wide, wideLength * sizeof(WCHAR));
-    walkFolderLength = wideLength;
-    memcpy(walkPrefix, folder, length);
-    walkPrefixLength = length;
+    memcpy(walk.folder, wide, wideLength * sizeof(WCHAR));
+    walk.folderLength = wideLength;
+    memcpy(walk.prefix, folder, length);
+    walk.prefixLength = length;
     // The separator follows what the path ends with as text, not as a byte: in a double-byte
     // code page the last byte of a character may be the code of '\'.
     if (separator) {
-        walkFolder[walkFolderLength++] = L'\\';
-        walkPrefix[walkPrefixLength++] = '\\';
+        walk.folder[walk.folderLength++] = L'\\';
+        walk.prefix[walk.prefixLength++] = '\\';
     }
-    walkFolder[walkFolderLength] = 0;
-    walkPrefix[walkPrefixLength] = '\0';
+    walk.folder[walk.folderLength] = 0;
+    walk.prefix[walk.prefixLength] = '\0';
 
-    walkDepth = 0;
-    filesFound = 0;
-    memset(enteredLinkUsed, 0, sizeof enteredLinkUsed);
-    enteredLinkCount = 0;
-    enteredLinksFull = false;
+    walk.depth = 0;
+    walk.filesFound = 0;
+    memset(walk.enteredLinkUsed, 0, sizeof walk.enteredLinkUsed);
+    walk.enteredLinkCount = 0;
+    walk.enteredLinksFull = false;
     BeginScanProgress();
     bool complete = ScanFolder();
     EndScanProgress();

@@ -1,8 +1,8 @@
 // PathExists: does a file or folder of this name exist on a disk?
 #include <windows.h>
 
-#include "device_name.h"
-#include "path_exists.h"
+#include "files/device_name.h"
+#include "files/path_exists.h"
 
 bool PathExists(const WCHAR *path)
 {

@@ -1,31 +1,28 @@
 // The scan list: found paths in one block of a private heap, appended to and walked once.
 // Discarding the list, however long it has grown, is one HeapDestroy.
-//
-// Built with TARVEL_SCAN_FIXED_GROWTH, the block grows by a fixed 260 bytes per entry (the
-// old scheme, copied again and again); only the scan benchmark builds it that way, to compare.
+#include "files/scan_list.h"
+
 #include <windows.h>
 #include <stdint.h>
 #include <string.h>
 
-#include "plugin/handlers.h"
-#include "scan_list.h"
-
 enum { kScanListInitialSize = 260 };
 
-static HANDLE scanHeap = NULL;      // holds ScanList and nothing else
-static char *ScanList = NULL;       // the block; NULL exactly when scanHeap is NULL
-static size_t scanListLength = 0;   // bytes of the entries, without the final empty entry
-static size_t scanListCapacity = 0; // bytes of the block
-static char *scanPosition = NULL;   // the next entry to hand out, or NULL
+// The list and its iterator. A nested call never touches them: the scan functions do nothing
+// while a walk runs, and a shutdown then waits for the walk's end (see folder_scan.cpp).
+struct ScanListState {
+    HANDLE heap;      // holds block and nothing else
+    char *block;      // the list; NULL exactly when heap is NULL
+    size_t length;    // bytes of the entries, without the final empty entry
+    size_t capacity;  // bytes of the block
+    char *position;   // the next entry to hand out, or NULL
+};
+static ScanListState scanList;
 
 // The block size that holds needed bytes, grown from capacity by doubling. 0 when no size_t
 // can hold it.
 static size_t DoubledCapacity(size_t capacity, size_t needed)
 {
-#ifdef TARVEL_SCAN_FIXED_GROWTH
-    size_t grown = capacity + kScanListInitialSize;
-    return grown < needed ? needed : grown;
-#else
     size_t grown = capacity;
     while (grown < needed) {
         if (grown > SIZE_MAX / 2)
@@ -33,19 +30,18 @@ static size_t DoubledCapacity(size_t capacity, size_t needed)
         grown *= 2;
     }
     return grown;
-#endif
 }
 
 // Moves the block to size bytes. Returns false, leaving it where and as it was, on failure.
 static bool ResizeScanList(size_t size)
 {
-    char *block = (char *)HeapReAlloc(scanHeap, 0, ScanList, size);
+    char *block = (char *)HeapReAlloc(scanList.heap, 0, scanList.block, size);
     if (block == NULL)
         return false;
-    if (scanPosition != NULL)
-        scanPosition = block + (scanPosition - ScanList);
-    ScanList = block;
-    scanListCapacity = size;
+    if (scanList.position != NULL)
+        scanList.position = block + (scanList.position - scanList.block);
+    scanList.block = block;
+    scanList.capacity = size;
     return true;
 }
 
@@ -56,7 +52,7 @@ static bool ResizeScanList(size_t size)
 // doubling fails the growth step halves, down to what the entry needs, before giving up.
 static bool ReserveScanList(size_t needed)
 {
-    if (ScanList == NULL) {
+    if (scanList.block == NULL) {
         HANDLE heap = HeapCreate(0, 0, 0);
         if (heap == NULL)
             return false;
@@ -66,22 +62,20 @@ static bool ReserveScanList(size_t needed)
             HeapDestroy(heap);
             return false;
         }
-        scanHeap = heap;
-        ScanList = block;
-        scanListCapacity = size;
-        scanListLength = 0;
+        scanList.heap = heap;
+        scanList.block = block;
+        scanList.capacity = size;
+        scanList.length = 0;
         return true;
     }
-#ifndef TARVEL_SCAN_FIXED_GROWTH
-    if (needed <= scanListCapacity)
+    if (needed <= scanList.capacity)
         return true;
-#endif
-    size_t doubled = DoubledCapacity(scanListCapacity, needed);
+    size_t doubled = DoubledCapacity(scanList.capacity, needed);
     if (doubled != 0 && ResizeScanList(doubled))
         return true;
-    size_t step = doubled != 0 ? (doubled - scanListCapacity) / 2 : scanListCapacity / 2;
-    for (; scanListCapacity + step > needed; step /= 2) {
-        if (step <= SIZE_MAX - scanListCapacity && ResizeScanList(scanListCapacity + step))
+    size_t step = doubled != 0 ? (doubled - scanList.capacity) / 2 : scanList.capacity / 2;
+    for (; scanList.capacity + step > needed; step /= 2) {
+        if (step <= SIZE_MAX - scanList.capacity && ResizeScanList(scanList.capacity + step))
             return true;
     }
     return ResizeScanList(needed);
@@ -93,31 +87,32 @@ bool AppendScanEntry(const char *prefix, const char *name)
     size_t nameLength = strlen(name);
     size_t entryLength = prefixLength + nameLength;
     // The entry, its zero byte, and the empty entry that ends the list.
-    if (entryLength > SIZE_MAX - 2 - scanListLength)
+    if (entryLength > SIZE_MAX - 2 - scanList.length)
         return false;
-    if (!ReserveScanList(scanListLength + entryLength + 2))
+    if (!ReserveScanList(scanList.length + entryLength + 2))
         return false;
-    char *end = ScanList + scanListLength;
+    char *end = scanList.block + scanList.length;
     memcpy(end, prefix, prefixLength);
     memcpy(end + prefixLength, name, nameLength);
     end[entryLength] = '\0';
     end[entryLength + 1] = '\0';
-    scanListLength += entryLength + 1;
+    scanList.length += entryLength + 1;
     return true;
 }
 
 void StartScanIteration(void)
 {
-    scanPosition = (ScanList != NULL && ScanList[0] != '\0') ? ScanList : NULL;
+    bool empty = scanList.block == NULL || scanList.block[0] == '\0';
+    scanList.position = empty ? NULL : scanList.block;
 }
 
 char *TakeNextScanEntry(void)
 {
-    char *entry = scanPosition;
+    char *entry = scanList.position;
     if (entry == NULL)
         return NULL;
     char *next = entry + strlen(entry) + 1;
-    scanPosition = (next < ScanList + scanListLength && next[0] != '\0') ? next : NULL;
+    scanList.position = (next < scanList.block + scanList.length && next[0] != '\0') ? next : NULL;
     return entry;
 }
 
@@ -125,11 +120,11 @@ void ReleaseScanList(void)
 {
     // Destroying the heap frees the list with it; nothing may point into it afterwards, since
     // the host can shut the plug-in down and start it again within one session.
-    if (scanHeap != NULL)
-        HeapDestroy(scanHeap);
-    scanHeap = NULL;
-    ScanList = NULL;
-    scanListLength = 0;
-    scanListCapacity = 0;
-    scanPosition = NULL;
+    if (scanList.heap != NULL)
+        HeapDestroy(scanList.heap);
+    scanList.heap = NULL;
+    scanList.block = NULL;
+    scanList.length = 0;
+    scanList.capacity = 0;
+    scanList.position = NULL;
 }

@@ -26,7 +26,8 @@ void StartScanIteration(void);
 // ReleaseScanList.
 char *TakeNextScanEntry(void);
 
-// ReleaseScanList (declared in plugin/handlers.h) destroys the heap and forgets the list and
-// the iterator.
+// Destroys the heap and forgets the list and the iterator. The folder scan calls it before a
+// scan and at shutdown.
+void ReleaseScanList(void);
 
 #endif

@@ -1,6 +1,6 @@
 // The scan's progress window and the message dispatch that keeps the host's windows alive
 // during a long scan.
-#include "scan_progress.h"
+#include "files/scan_progress.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -17,16 +17,22 @@ enum {
     kLingerPollMs = 10
 };
 
-static DWORD scanStarted;
-static DWORD lastDispatch;
-static DWORD lastUpdate;
-static DWORD windowShown;    // when the progress window appeared
-static HWND progressWindow;
-static HWND disabledOwner;   // the host window this scan disabled, to enable again
-static bool windowTried;     // shown once, or failed to show: not tried again
-static bool cancelled;
-static bool quitPending;
-static WPARAM quitCode;
+// One scan's watch, from BeginScanProgress to EndScanProgress. A nested call never reaches
+// it: the host may call the plug-in from inside the dispatch here, but no scan starts then
+// (the scan functions do nothing while a walk runs), and nothing else reads or changes it.
+struct ScanProgressState {
+    DWORD scanStarted;
+    DWORD lastDispatch;
+    DWORD lastUpdate;
+    DWORD windowShown;   // when the progress window appeared
+    HWND progressWindow;
+    HWND disabledOwner;  // the host window this scan disabled, to enable again
+    bool windowTried;    // shown once, or failed to show: not tried again
+    bool cancelled;
+    bool quitPending;
+    WPARAM quitCode;
+};
+static ScanProgressState scanProgress;
 
 static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -38,10 +44,10 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wPa
     case WM_COMMAND:
         // Cancel is the default button, so Enter on it and Esc both arrive as IDCANCEL.
         if (LOWORD(wParam) == IDCANCEL)
-            cancelled = true;
+            scanProgress.cancelled = true;
         return TRUE;
     case WM_CLOSE:
-        cancelled = true;  // the window stays until the walk has stopped
+        scanProgress.cancelled = true;  // the window stays until the walk has stopped
         return TRUE;
     default:
         return FALSE;
@@ -50,19 +56,19 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wPa
 
 static void ShowProgressWindow(void)
 {
-    windowTried = true;
+    scanProgress.windowTried = true;
     HWND owner = FindHostWindow();
-    progressWindow = CreateDialogParamW((HINSTANCE)pluginState.moduleInstance,
-                                        MAKEINTRESOURCEW(IDD_SCAN_PROGRESS), owner,
-                                        ProgressDialogProc, 0);
-    if (progressWindow == NULL)
+    scanProgress.progressWindow =
+        CreateDialogParamW((HINSTANCE)pluginState.moduleInstance,
+                           MAKEINTRESOURCEW(IDD_SCAN_PROGRESS), owner, ProgressDialogProc, 0);
+    if (scanProgress.progressWindow == NULL)
         return;  // the scan goes on without it
     if (owner != NULL && IsWindowEnabled(owner)) {
         EnableWindow(owner, FALSE);
-        disabledOwner = owner;
+        scanProgress.disabledOwner = owner;
     }
-    ShowWindow(progressWindow, SW_SHOW);
-    windowShown = GetTickCount();
+    ShowWindow(scanProgress.progressWindow, SW_SHOW);
+    scanProgress.windowShown = GetTickCount();
 }
 
 static void UpdateProgressWindow(const WCHAR *folder, unsigned long filesFound)
@@ -70,8 +76,8 @@ static void UpdateProgressWindow(const WCHAR *folder, unsigned long filesFound)
     char count[64];
     snprintf(count, sizeof count, filesFound == 1 ? "%lu file found" : "%lu files found",
              filesFound);
-    SetDlgItemTextW(progressWindow, IDC_SCAN_FOLDER, folder);
-    SetDlgItemTextA(progressWindow, IDC_SCAN_COUNT, count);
+    SetDlgItemTextW(scanProgress.progressWindow, IDC_SCAN_FOLDER, folder);
+    SetDlgItemTextA(scanProgress.progressWindow, IDC_SCAN_COUNT, count);
 }
 
 // Keyboard, mouse and non-client mouse messages, by number (the headers' limits vary with
@@ -96,7 +102,7 @@ enum { kMessagesPerDispatch = 200 };
 // any modal dialog.
 static bool TakeWaitingMessage(MSG *message)
 {
-    if (progressWindow != NULL)
+    if (scanProgress.progressWindow != NULL)
         return PeekMessageW(message, NULL, 0, 0, PM_REMOVE) != FALSE;
     for (size_t i = 0; i < sizeof kNonInputRanges / sizeof kNonInputRanges[0]; i++) {
         if (PeekMessageW(message, NULL, kNonInputRanges[i][0], kNonInputRanges[i][1],
@@ -112,13 +118,13 @@ static void DispatchWaitingMessages(void)
     for (int taken = 0; taken < kMessagesPerDispatch && TakeWaitingMessage(&message); taken++) {
         if (message.message == WM_QUIT) {
             // The host is quitting: stop, and leave the quit for its own loop.
-            quitPending = true;
-            quitCode = message.wParam;
-            cancelled = true;
+            scanProgress.quitPending = true;
+            scanProgress.quitCode = message.wParam;
+            scanProgress.cancelled = true;
             return;
         }
-        if (progressWindow != NULL) {
-            if (IsDialogMessageW(progressWindow, &message))
+        if (scanProgress.progressWindow != NULL) {
+            if (IsDialogMessageW(scanProgress.progressWindow, &message))
                 continue;
             if (IsUserInput(message.message))
                 continue;
@@ -130,34 +136,35 @@ static void DispatchWaitingMessages(void)
 
 void BeginScanProgress(void)
 {
-    scanStarted = GetTickCount();
-    lastDispatch = scanStarted;
-    lastUpdate = scanStarted;
-    progressWindow = NULL;
-    disabledOwner = NULL;
-    windowTried = false;
-    cancelled = false;
-    quitPending = false;
+    scanProgress.scanStarted = GetTickCount();
+    scanProgress.lastDispatch = scanProgress.scanStarted;
+    scanProgress.lastUpdate = scanProgress.scanStarted;
+    scanProgress.progressWindow = NULL;
+    scanProgress.disabledOwner = NULL;
+    scanProgress.windowTried = false;
+    scanProgress.cancelled = false;
+    scanProgress.quitPending = false;
 }
 
 bool ScanProgressTick(const WCHAR *folder, unsigned long filesFound)
 {
     DWORD now = GetTickCount();
-    if (now - lastDispatch < kDispatchEveryMs)
-        return !cancelled;
-    lastDispatch = now;
-    if (!windowTried && now - scanStarted >= kShowAfterMs) {
+    if (now - scanProgress.lastDispatch < kDispatchEveryMs)
+        return !scanProgress.cancelled;
+    scanProgress.lastDispatch = now;
+    if (!scanProgress.windowTried && now - scanProgress.scanStarted >= kShowAfterMs) {
         ShowProgressWindow();
-        if (progressWindow != NULL) {
+        if (scanProgress.progressWindow != NULL) {
             UpdateProgressWindow(folder, filesFound);
-            lastUpdate = now;
+            scanProgress.lastUpdate = now;
         }
-    } else if (progressWindow != NULL && now - lastUpdate >= kUpdateEveryMs) {
+    } else if (scanProgress.progressWindow != NULL &&
+               now - scanProgress.lastUpdate >= kUpdateEveryMs) {
         UpdateProgressWindow(folder, filesFound);
-        lastUpdate = now;
+        scanProgress.lastUpdate = now;
     }
     DispatchWaitingMessages();
-    return !cancelled;
+    return !scanProgress.cancelled;
 }
 
 // Keeps a progress window that has appeared up, and the host's queue moving, until it has
@@ -165,8 +172,8 @@ bool ScanProgressTick(const WCHAR *folder, unsigned long filesFound)
 // flicker. Cancel, closing the window and a quit end the wait; the scan's answer stays.
 static void KeepWindowShownLongEnough(void)
 {
-    while (progressWindow != NULL && !cancelled &&
-           GetTickCount() - windowShown < kShownAtLeastMs) {
+    while (scanProgress.progressWindow != NULL && !scanProgress.cancelled &&
+           GetTickCount() - scanProgress.windowShown < kShownAtLeastMs) {
         DispatchWaitingMessages();
         Sleep(kLingerPollMs);
     }
@@ -177,13 +184,13 @@ void EndScanProgress(void)
     KeepWindowShownLongEnough();
     // The owner first, so that Windows gives the activation back to it and not to another
     // program's window.
-    if (disabledOwner != NULL)
-        EnableWindow(disabledOwner, TRUE);
-    if (progressWindow != NULL)
-        DestroyWindow(progressWindow);
-    disabledOwner = NULL;
-    progressWindow = NULL;
-    if (quitPending)
-        PostQuitMessage((int)quitCode);
-    quitPending = false;
+    if (scanProgress.disabledOwner != NULL)
+        EnableWindow(scanProgress.disabledOwner, TRUE);
+    if (scanProgress.progressWindow != NULL)
+        DestroyWindow(scanProgress.progressWindow);
+    scanProgress.disabledOwner = NULL;
+    scanProgress.progressWindow = NULL;
+    if (scanProgress.quitPending)
+        PostQuitMessage((int)scanProgress.quitCode);
+    scanProgress.quitPending = false;
 }

@@ -11,6 +11,7 @@ list(APPEND TARVEL_WINDOWS_SOURCES
     files/path_exists.cpp
     files/exact_path.cpp
     files/file_chooser.cpp
+    files/get_file_name.cpp
     files/open_file.cpp
     files/folder_chooser.cpp)
 list(APPEND TARVEL_WINDOWS_SOURCES

@@ -1,5 +1,5 @@
 // ReadToken: one item of a ';'-separated list, bounded by the caller's token buffer.
-#include "token.h"
+#include "files/token.h"
 
 #include <string.h>
 

@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     SetCurrentCodePageTable(terminated.c_str());
-    size_t held = strlen(CurrentCodePageTable());
-    if (held > kCodePageTableCapacity - 1 || terminated.compare(0, held, CurrentCodePageTable()) != 0)
+    size_t held = strlen(codePageState.table);
+    if (held > kCodePageTableCapacity - 1 || terminated.compare(0, held, codePageState.table) != 0)
         abort();
     if (held < terminated.size() && held != kCodePageTableCapacity - 1)
         abort();

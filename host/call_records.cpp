@@ -10,7 +10,7 @@
 #include <deque>
 #include <string>
 
-#include "internal.h"
+#include "host/internal.h"
 
 namespace fmhost {
 namespace detail {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator.h"
-#include "internal.h"
+#include "host/emulator.h"
+#include "host/internal.h"
 
 namespace fmhost {
 

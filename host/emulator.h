@@ -13,7 +13,7 @@
 #include <stdint.h>
 #include <string>
 #include <vector>
-#include "../plugin/host_record.h"
+#include "plugin/host_record.h"
 
 namespace fmhost {
 

@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "dialog_watch.h"
-#include "emulator.h"
+#include "host/dialog_watch.h"
+#include "host/emulator.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator.h"
-#include "internal.h"
+#include "host/emulator.h"
+#include "host/internal.h"
 
 namespace fmhost {
 namespace detail {

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
-#include "../plugin/host_record.h"
+#include "plugin/host_record.h"
 
 namespace fmhost {
 namespace detail {

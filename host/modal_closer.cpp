@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator.h"
-#include "../resources/resource_ids.h"
+#include "host/emulator.h"
+#include "resources/resource_ids.h"
 
 namespace fmhost {
 

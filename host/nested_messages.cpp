@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator.h"
+#include "host/emulator.h"
 
 namespace fmhost {
 

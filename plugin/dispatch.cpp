@@ -1,8 +1,8 @@
 // Dispatch of an external-function call by its number: the only table of functions.
 #include <windows.h>
 
-#include "dispatch.h"
-#include "handlers.h"
+#include "plugin/dispatch.h"
+#include "plugin/handlers.h"
 
 void Dispatch(uint32_t functionId, HostHandle parameter, HostHandle result)
 {

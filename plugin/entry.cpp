@@ -4,13 +4,14 @@
 #include <commctrl.h>
 #include <string.h>
 
-#include "dispatch.h"
-#include "handlers.h"
-#include "info_dialog.h"
-#include "plugin_state.h"
-#include "version_text.h"
-
-PluginState pluginState;
+#include "encoding/codepage.h"
+#include "files/file_chooser.h"
+#include "files/folder_scan.h"
+#include "plugin/dispatch.h"
+#include "plugin/handlers.h"
+#include "plugin/info_dialog.h"
+#include "plugin/plugin_state.h"
+#include "plugin/version_text.h"
 
 // Host interface versions this plug-in works with: FileMaker 4.0 (11) to 6 (17), and the
 // versions between that never shipped. 50 and later is FileMaker 7's new interface.

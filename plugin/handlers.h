@@ -1,9 +1,9 @@
-// The fifteen external functions and the lifecycle procedures of the subsystems.
-// Every handler reads its parameter, does its work and writes at most one result.
+// The fifteen external functions by number, and where each one's handler is defined. Every
+// handler reads its parameter, does its work and writes at most one result.
 #ifndef TARVEL_HANDLERS_H
 #define TARVEL_HANDLERS_H
 
-#include "host_record.h"
+#include "plugin/host_record.h"
 
 enum ExternalFunctionId {
     kTarvVersion = 0,
@@ -20,36 +20,23 @@ enum ExternalFunctionId {
     kTarvCopyLargeFileIcon = 11,
     kTarvCopySmallFileIcon = 12,
     kTarvRestoreClipboard = 13,
-    kTarvSetLocale = 14,
-    kExternalFunctionCount = 15
+    kTarvSetLocale = 14
 };
 
 void TarvVersion(HostHandle parameter, HostHandle result);            // plugin/version_text.cpp
-void TarvSetDialogFilter(HostHandle parameter, HostHandle result);    // files/
-void TarvSetInitialFolder(HostHandle parameter, HostHandle result);   // files/
-void TarvGetFilePath(HostHandle parameter, HostHandle result);        // files/
-void TarvGetFileName(HostHandle parameter, HostHandle result);        // files/
-void TarvOpenFile(HostHandle parameter, HostHandle result);           // files/
-void TarvChooseFolder(HostHandle parameter, HostHandle result);       // files/
-void TarvUseSubfolders(HostHandle parameter, HostHandle result);      // files/
-void TarvSetFolder(HostHandle parameter, HostHandle result);          // files/
-void TarvGetNextFilePath(HostHandle parameter, HostHandle result);    // files/
-void TarvSetFileFilter(HostHandle parameter, HostHandle result);      // files/
-void TarvCopyLargeFileIcon(HostHandle parameter, HostHandle result);  // clipboard/
-void TarvCopySmallFileIcon(HostHandle parameter, HostHandle result);  // clipboard/
-void TarvRestoreClipboard(HostHandle parameter, HostHandle result);   // clipboard/
-void TarvSetLocale(HostHandle parameter, HostHandle result);          // encoding/
-
-// Init: zero-fills the file-open dialog's filter list and initial folder.
-void ResetFileChooserOptions(void);
-// Init: zero-fills the folder scan's extension filter (not while a scan walks).
-void ResetExtensionFilter(void);
-// Init: makes the "western" code-page table current.
-void SelectDefaultCodePageTable(void);
-// Shutdown: destroys the scan's private heap and forgets the list and its position; when a
-// scan is walking (the host called from inside it), when the walk ends.
-void ShutDownFolderScan(void);
-// Destroys the scan's private heap and forgets the list and its position.
-void ReleaseScanList(void);
+void TarvSetDialogFilter(HostHandle parameter, HostHandle result);    // files/file_chooser.cpp
+void TarvSetInitialFolder(HostHandle parameter, HostHandle result);   // files/file_chooser.cpp
+void TarvGetFilePath(HostHandle parameter, HostHandle result);        // files/file_chooser.cpp
+void TarvGetFileName(HostHandle parameter, HostHandle result);        // files/get_file_name.cpp
+void TarvOpenFile(HostHandle parameter, HostHandle result);           // files/open_file.cpp
+void TarvChooseFolder(HostHandle parameter, HostHandle result);       // files/folder_chooser.cpp
+void TarvUseSubfolders(HostHandle parameter, HostHandle result);      // files/folder_scan.cpp
+void TarvSetFolder(HostHandle parameter, HostHandle result);          // files/folder_scan.cpp
+void TarvGetNextFilePath(HostHandle parameter, HostHandle result);    // files/folder_scan.cpp
+void TarvSetFileFilter(HostHandle parameter, HostHandle result);      // files/folder_scan.cpp
+void TarvCopyLargeFileIcon(HostHandle parameter, HostHandle result);  // clipboard/file_icon.cpp
+void TarvCopySmallFileIcon(HostHandle parameter, HostHandle result);  // clipboard/file_icon.cpp
+void TarvRestoreClipboard(HostHandle parameter, HostHandle result);   // clipboard/snapshot.cpp
+void TarvSetLocale(HostHandle parameter, HostHandle result);          // encoding/set_locale.cpp
 
 #endif

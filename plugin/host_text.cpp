@@ -2,9 +2,9 @@
 // of the call record in progress; and writing status results.
 #include <string.h>
 
-#include "host_text.h"
-#include "plugin_state.h"
-#include "status.h"
+#include "plugin/host_text.h"
+#include "plugin/plugin_state.h"
+#include "plugin/status.h"
 
 int32_t ReadTextParameter(HostHandle parameter, char *buffer, int32_t capacity)
 {

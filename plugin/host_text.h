@@ -5,7 +5,7 @@
 #define TARVEL_HOST_TEXT_H
 
 #include <stdint.h>
-#include "host_record.h"
+#include "plugin/host_record.h"
 
 // Capacity in bytes of the buffers that take paths, filters, titles and names (terminator included).
 enum { kTextCapacity = 4096 };
@@ -20,5 +20,9 @@ int32_t ReadTextParameter(HostHandle parameter, char *buffer, int32_t capacity);
 // resized, then locked only when the host reports no memory error and the block has the size
 // asked for; otherwise nothing is written and the handle is not locked.
 void WriteTextResult(HostHandle result, const char *text);
+
+// Writes the status text of code (see FormatStatusResult in plugin/status.h) into the result
+// handle as WriteTextResult does; a code without a text leaves the handle untouched.
+void WriteStatusResult(HostHandle result, int32_t code);
 
 #endif

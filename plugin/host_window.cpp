@@ -2,7 +2,8 @@
 #include <windows.h>
 #include <string.h>
 
-#include "host_window.h"
+#include "plugin/host_window.h"
+#include "plugin/host_window_class.h"
 
 static BOOL CALLBACK TestHostWindow(HWND window, LPARAM found)
 {

@@ -2,14 +2,10 @@
 #ifndef TARVEL_HOST_WINDOW_H
 #define TARVEL_HOST_WINDOW_H
 
-// True when a window class name is the host's: "fmpro" in any case, then a decimal digit.
-bool IsHostWindowClassName(const char *className);
-
-#ifdef _WIN32
 #include <windows.h>
-// The first top-level window of this process whose class name is the host's, or NULL.
-// Searches afresh on every call.
+
+// The first top-level window of this process whose class name is the host's (see
+// IsHostWindowClassName), or NULL. Searches afresh on every call.
 HWND FindHostWindow(void);
-#endif
 
 #endif

@@ -1,6 +1,6 @@
 // The host's main-window class test: "fmpro" in any case followed by a decimal digit.
-#include "host_window.h"
-#include "portable.h"
+#include "plugin/host_window_class.h"
+#include "plugin/portable.h"
 #include <stddef.h>
 
 bool IsHostWindowClassName(const char *className)

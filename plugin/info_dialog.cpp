@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <string.h>
 
-#include "info_dialog.h"
-#include "plugin_state.h"
-#include "../resources/resource_ids.h"
+#include "plugin/info_dialog.h"
+#include "plugin/plugin_state.h"
+#include "resources/resource_ids.h"
 
 // What one showing of the dialog draws with, made before it and released after it. Each
 // showing has its own: the host may send the preferences message again while this dialog is
@@ -19,7 +19,8 @@ struct InformationDialogPaint {
     HBITMAP logoUpper, logoLower;
 };
 
-HFONT CreateHeadingFont(void)
+// A new bold heading font; the caller deletes it.
+static HFONT CreateHeadingFont(void)
 {
     LOGFONTA font;
     memset(&font, 0, sizeof font);
@@ -36,7 +37,8 @@ static void EndInformationDialog(HWND dialog)
     EndDialog(dialog, 1);
 }
 
-INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+static INT_PTR CALLBACK InformationDialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                              LPARAM lParam)
 {
     const InformationDialogPaint *paint =
         (const InformationDialogPaint *)GetWindowLongPtrA(dialog, DWLP_USER);

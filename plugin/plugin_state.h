@@ -4,7 +4,7 @@
 #ifndef TARVEL_PLUGIN_STATE_H
 #define TARVEL_PLUGIN_STATE_H
 
-#include "host_record.h"
+#include "plugin/host_record.h"
 
 enum { kVersionTextCapacity = 255 };
 

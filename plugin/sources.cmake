@@ -4,6 +4,7 @@ list(APPEND TARVEL_PURE_SOURCES
     plugin/host_window_class.cpp)
 list(APPEND TARVEL_WINDOWS_SOURCES
     plugin/entry.cpp
+    plugin/plugin_state.cpp
     plugin/dispatch.cpp
     plugin/host_text.cpp
     plugin/host_window.cpp

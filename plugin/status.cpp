@@ -1,5 +1,5 @@
 // Status texts: "%.03d (%s)" from a status code and the message of its magnitude.
-#include "status.h"
+#include "plugin/status.h"
 #include <stdio.h>
 #include <string.h>
 

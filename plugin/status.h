@@ -4,7 +4,6 @@
 
 #include <stddef.h>
 #include <stdint.h>
-#include "host_record.h"
 
 enum StatusCode {
     kStatusOk = 0,
@@ -24,9 +23,5 @@ enum { kStatusTextCapacity = 256 };
 // Returns false, leaving out as an empty text, when the code's magnitude is 8 or more or the
 // code is the most negative 32-bit value: such codes have no text.
 bool FormatStatusResult(int32_t code, char *out, size_t capacity);
-
-// Writes the status text of code into the result handle; a code without a text leaves the
-// handle untouched.
-void WriteStatusResult(HostHandle result, int32_t code);
 
 #endif

@@ -5,10 +5,10 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "handlers.h"
-#include "host_text.h"
-#include "plugin_state.h"
-#include "version_text.h"
+#include "plugin/handlers.h"
+#include "plugin/host_text.h"
+#include "plugin/plugin_state.h"
+#include "plugin/version_text.h"
 
 // A VS_VERSIONINFO block starts with three WORDs (its length, its value's length, its type)
 // and the key L"VS_VERSION_INFO" with its terminator, 38 bytes, padded to a 32-bit boundary;

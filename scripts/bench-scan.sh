@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds the folder-scan benchmark for Windows and runs it under Wine: the scan of a generated
-# tree of 100,000 files through the host emulator, beside a bare FindFirstFileW walk and the
-# old fixed-growth list; then the scan list's ceiling and the scan of a folder with a link to
-# the root (scan_ceiling). Prints figures only.
+# tree of 100,000 files through the host emulator, beside a bare FindFirstFileW walk; then
+# the scan list's ceiling and the scan of a folder with a link to the root (scan_ceiling).
+# Prints figures only.
 # usage: bench-scan.sh [build dir [folders [files-per-folder [repetitions]]]]
 set -eu
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,6 +14,5 @@ export LC_ALL=C.UTF-8
 cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build" -j2 --target scan_bench scan_ceiling
 "$source_dir/scripts/wine-prefix.sh" "$build/wineprefix"
-# The fixed-growth comparison copies the whole list for every entry: give it time.
 TARVEL_TEST_TIMEOUT=${TARVEL_TEST_TIMEOUT:-3600} "$build/wine-run.sh" "$build/bin/scan_bench.exe" "$@"
 TARVEL_TEST_TIMEOUT=${TARVEL_TEST_TIMEOUT:-3600} "$build/wine-run.sh" "$build/bin/scan_ceiling.exe"

@@ -2,8 +2,8 @@
 # Builds the release package dist/tarvel-<version>.zip. It opens into one folder,
 # tarvel-<version>/, holding tarvel.fmx, LICENSE.txt and the reference rendered as HTML
 # (docs/ without its Markdown sources): index.html, the start page, from docs/README.md, then
-# installing.html, status-codes.html, functions/ and images/. The fmhost page stays out: it
-# is for the plug-in's developers, and fmhost.exe is not in the package. The same sources
+# installing.html, status-codes.html, functions/ and images/. The fmhost and design pages
+# stay out: they are for the plug-in's developers, and fmhost.exe is not in the package. The same sources
 # give the same bytes: the module is built reproducibly, and the zip gets a fixed file order,
 # fixed times and permissions, and no extra fields.
 #
@@ -41,7 +41,7 @@ cp "$module" "$folder/tarvel.fmx"
 # Notepad before Windows 10 shows a text's lines only when they end in CR LF.
 sed 's/$/\r/' "$root/LICENSE" >"$folder/LICENSE.txt"
 cp -R "$root/docs/." "$folder/"
-rm -f "$folder/fmhost.md"
+rm -f "$folder/fmhost.md" "$folder/design.md"
 # Debian's python3-markdown, whatever python3 comes first on the PATH.
 /usr/bin/python3 "$root/tools/render_docs.py" "$folder" >/dev/null
 find "$folder" -name '*.md' -exec rm {} +

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 #include "encoding/codepage.h"
-#include "plugin/handlers.h"
 #include "tests/native/codepage_reference.h"
 
 namespace {
@@ -331,7 +330,7 @@ TEST(Conversion, KeepsTheLowerHalfTheLengthAndTheBytesPastTheTerminator)
 TEST(Conversion, EmptyTableAndNullTextChangeNothing)
 {
     ASSERT_TRUE(SelectLocale("english"));
-    EXPECT_STREQ("", CurrentCodePageTable());
+    EXPECT_STREQ("", codePageState.table);
     char text[256];
     for (int i = 0; i < 255; i++)
         text[i] = (char)(255 - i);
@@ -367,14 +366,14 @@ TEST(SelectLocale, MatchesWholeNamesWithoutRegardToCase)
         SCOPED_TRACE(c.name);
         SelectDefaultCodePageTable();  // a table in force before each call
         EXPECT_EQ(c.matched, SelectLocale(c.name));
-        EXPECT_EQ(TableOf(c.locale), CurrentCodePageTable());
+        EXPECT_EQ(TableOf(c.locale), codePageState.table);
         char text[] = {(char)0x9F, '\0'};
         ConvertHostToWindows(text);
         EXPECT_EQ(ReferenceConvertByte(TableOf(c.locale).c_str(), 0x9F, true), (unsigned char)text[0]);
     }
     SelectDefaultCodePageTable();
     EXPECT_FALSE(SelectLocale(NULL));
-    EXPECT_STREQ("", CurrentCodePageTable());
+    EXPECT_STREQ("", codePageState.table);
 }
 
 // The default table is "western", whatever was selected before.
@@ -382,7 +381,7 @@ TEST(SelectLocale, DefaultTableIsWestern)
 {
     ASSERT_TRUE(SelectLocale("czech"));
     SelectDefaultCodePageTable();
-    EXPECT_EQ(TableOf("western"), CurrentCodePageTable());
+    EXPECT_EQ(TableOf("western"), codePageState.table);
     char text[] = {(char)0x9F, (char)0xD8, '\0'};
     ConvertHostToWindows(text);
     EXPECT_STREQ("\xFC\xFF", text);
@@ -482,7 +481,7 @@ TEST(SetCurrentCodePageTable, CutsAnOverlongTableAtTheBuffer)
         table += "0|0|0|";
     table += "0|-40|-1|0|-60|-2";  // the cut falls after "0|-60|": that row's third field is empty
     SetCurrentCodePageTable(table.c_str());
-    std::string held = CurrentCodePageTable();
+    std::string held = codePageState.table;
     ASSERT_EQ(4095u, held.size());
     EXPECT_EQ(table.substr(0, 4095), held);
     char text[] = {(char)0xD8, (char)0xC4, '\0'};

@@ -1,6 +1,6 @@
 // Which window class names are the host's main window.
 #include <gtest/gtest.h>
-#include "plugin/host_window.h"
+#include "plugin/host_window_class.h"
 
 TEST(HostWindowClass, FmproAndADigitInAnyCase)
 {

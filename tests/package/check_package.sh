@@ -3,7 +3,7 @@
 # module's version; the zip opens into one folder, tarvel-<version>/, holding exactly
 # tarvel.fmx, LICENSE.txt (CR LF line ends, for Notepad) and the reference as HTML pages,
 # index.html the start page, with a page for every function the module lists and no fmhost
-# page; the start page says how to install and links every function page, and every link
+# or design page; the start page says how to install and links every function page, and every link
 # and picture of the HTML pages resolves inside the zip; and the tarvel.fmx unpacked from it
 # loads in the host emulator under Wine with its name and fifteen functions.
 #
@@ -35,7 +35,7 @@ cmp "$zip" "$work/second/tarvel-$version.zip" ||
 
 # ---- contents ------------------------------------------------------------------------------
 top=tarvel-$version
-(cd "$source_dir/docs" && find . -type f ! -name fmhost.md | sed 's|^\./||') >"$work/sources.txt"
+(cd "$source_dir/docs" && find . -type f ! -name fmhost.md ! -name design.md | sed 's|^\./||') >"$work/sources.txt"
 # README.md's HTML page is index.html, what a browser opens first in a folder; every other
 # Markdown page becomes its HTML page; pictures stay as they are.
 sed -e 's|^README\.md$|index.html|' -e 's|\.md$|.html|' "$work/sources.txt" >"$work/pages.txt"

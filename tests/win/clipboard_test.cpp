@@ -5,7 +5,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "clipboard_test_support.h"
+#include "tests/win/clipboard_test_support.h"
 
 using namespace cliptest;
 

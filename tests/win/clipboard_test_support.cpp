@@ -1,12 +1,12 @@
 // The clipboard tests' fixture, content helpers, call ledger with fault injection, second
 // process and window-colour guard.
-#include "clipboard_test_support.h"
+#include "tests/win/clipboard_test_support.h"
 #include <objbase.h>
 #include <ole2.h>
 #include <shellapi.h>
 #include <stdio.h>
 #include <string.h>
-#include "../../plugin/handlers.h"
+#include "plugin/handlers.h"
 
 namespace cliptest {
 

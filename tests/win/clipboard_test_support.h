@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 #include <vector>
-#include "support/plugin_fixture.h"
+#include "tests/win/support/plugin_fixture.h"
 
 namespace cliptest {
 

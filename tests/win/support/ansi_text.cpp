@@ -1,5 +1,5 @@
 // Conversions between the tests' bytes and the UTF-16 that the wide Windows calls take.
-#include "ansi_text.h"
+#include "tests/win/support/ansi_text.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 // DialogDriver and the helpers that read and operate Wine's open-file dialog and folder browser.
-#include "dialog_driver.h"
+#include "tests/win/support/dialog_driver.h"
 
 #include <commctrl.h>
 #include <string.h>

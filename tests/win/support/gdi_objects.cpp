@@ -3,7 +3,7 @@
 #include <winternl.h>
 #include <stdint.h>
 
-#include "gdi_objects.h"
+#include "tests/win/support/gdi_objects.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string.h>
 #include <string>
 
-#include "plugin_fixture.h"
-#include "unix_link.h"
+#include "tests/win/support/plugin_fixture.h"
+#include "tests/win/support/unix_link.h"
 
 std::string ProgramFolder()
 {

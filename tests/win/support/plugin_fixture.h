@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
-#include "../../../host/emulator.h"
+#include "host/emulator.h"
 
 // The folder of the running test program, where tarvel.fmx and the helper programs are.
 std::string ProgramFolder();

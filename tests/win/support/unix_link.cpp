@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "unix_link.h"
+#include "tests/win/support/unix_link.h"
 
 static std::string UnixPathOfWide(const std::wstring &windowsPath)
 {
