@@ -19,31 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "host/emulator.h"
 #include "plugin/handlers.h"
 #include "tests/win/support/unix_link.h"
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return (double)counter.QuadPart / (double)frequency.QuadPart;
-}
-
-std::string ProgramFolder()
-{
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(NULL, path, MAX_PATH - 1);
-    char *slash = strrchr(path, '\\');
-    if (slash != NULL)
-        *slash = '\0';
-    return path;
-}
 
 // ---- the endless folder ------------------------------------------------------------------
 HANDLE const kEndlessSearch = (HANDLE)(uintptr_t)0x5ca0;

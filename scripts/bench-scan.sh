@@ -8,6 +8,8 @@ set -eu
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$source_dir/build-bench/win}
 shift $(( $# > 0 ? 1 : 0 ))
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
 # Wine reads Unix file names in the character set of the Unix locale: UTF-8, whatever the
 # caller's locale (C.UTF-8 comes with the C library).
 export LC_ALL=C.UTF-8

@@ -2,7 +2,9 @@
 # Creates the 32-bit Wine prefix of a build if it is missing: the null graphics driver, so
 # that windows and dialogs work with no display at all. usage: wine-prefix.sh <prefix dir>
 set -eu
-prefix=$1
+# Wine takes only an absolute prefix: a relative one would fail here without a word.
+mkdir -p "$(dirname "$1")"
+prefix=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 # Wine reads Unix file names in the character set of the Unix locale: UTF-8, whatever the
 # caller's locale (C.UTF-8 comes with the C library).
 export LC_ALL=C.UTF-8
@@ -10,7 +12,6 @@ export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
 if [ ! -f "$prefix/.tarvel-ready" ]; then
     rm -rf "$prefix"
-    mkdir -p "$(dirname "$prefix")"
     wineboot -i >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
