@@ -64,15 +64,9 @@ Block AllocateBlock(int32_t size)
         block.size = block.region != nullptr ? (int32_t)bytes : 0;
         return block;
     }
-    block.dataPages = bytes == 0 ? 1 : (bytes + kPage - 1) / kPage;
-    block.region = (char *)VirtualAlloc(NULL, (block.dataPages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
-    if (block.region == NULL)
+    block.region = NewGuardedRegion(bytes, &block.dataPages);
+    if (block.region == nullptr)
         return block;
-    if (VirtualAlloc(block.region, block.dataPages * kPage, MEM_COMMIT, PAGE_READWRITE) == NULL) {
-        VirtualFree(block.region, 0, MEM_RELEASE);
-        block.region = nullptr;
-        return block;
-    }
     block.size = (int32_t)bytes;
     block.data = block.region + block.dataPages * kPage - bytes;
     return block;
@@ -253,6 +247,19 @@ int16_t TARVEL_HOSTCALL CallbackMemoryError(void)
 }
 
 }  // namespace
+
+char *NewGuardedRegion(size_t bytes, size_t *dataPages)
+{
+    *dataPages = bytes == 0 ? 1 : (bytes + kPage - 1) / kPage;
+    char *region = (char *)VirtualAlloc(NULL, (*dataPages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
+    if (region == NULL)
+        return nullptr;
+    if (VirtualAlloc(region, *dataPages * kPage, MEM_COMMIT, PAGE_READWRITE) == NULL) {
+        VirtualFree(region, 0, MEM_RELEASE);
+        return nullptr;
+    }
+    return region;
+}
 
 HostHandle NewHandle(const std::string &content)
 {

@@ -88,15 +88,9 @@ Block NewBlock(size_t size)
     if (size > (size_t)0x7FFF0000)
         return block;
     size_t span = Aligned(size);
-    block.dataPages = span == 0 ? 1 : (span + kPage - 1) / kPage;
-    block.region = (char *)VirtualAlloc(NULL, (block.dataPages + 1) * kPage, MEM_RESERVE, PAGE_NOACCESS);
-    if (block.region == NULL)
+    block.region = NewGuardedRegion(span, &block.dataPages);
+    if (block.region == nullptr)
         return block;
-    if (VirtualAlloc(block.region, block.dataPages * kPage, MEM_COMMIT, PAGE_READWRITE) == NULL) {
-        VirtualFree(block.region, 0, MEM_RELEASE);
-        block.region = nullptr;
-        return block;
-    }
     block.data = block.region + block.dataPages * kPage - span;
     memset(block.data + size, kPastTheEnd, span - size);
     return block;

@@ -12,6 +12,11 @@ namespace detail {
 
 void AddViolation(const std::string &what);
 
+// A guarded region for bytes of data, as the handles and the plug-in's heaps use it: pages
+// enough for the data (at least one), committed, and one inaccessible page after them.
+// Returns the region and its data pages in *dataPages; NULL when memory runs out.
+char *NewGuardedRegion(size_t bytes, size_t *dataPages);
+
 // Host-side handle operations (the host's own access, not the plug-in's).
 HostHandle NewHandle(const std::string &content);
 void DisposeHandle(HostHandle handle);
