@@ -59,35 +59,6 @@ bool MakeHidden(const std::string &path)
     return false;
 }
 
-// Removes a tree of any depth (the fixture's own cleanup stops at the ANSI limit and is slow
-// on very large trees).
-void RemoveTreeW(const std::wstring &folder)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(LongPath(folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = folder + L"\\" + name;
-            SetFileAttributesW(LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTreeW(path);
-            else
-                DeleteFileW(LongPath(path).c_str());
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(LongPath(folder).c_str());
-}
-
-// Removes its tree when the test ends, however it ends.
-struct TreeRemover {
-    std::wstring folder;
-    ~TreeRemover() { RemoveTreeW(folder); }
-};
-
 // The same walk as the scan, written over FindFirstFileA: every file that is not hidden, in
 // the order the system delivers them, each subfolder's files where the subfolder stands.
 void ReferenceWalk(const std::string &folder, bool subfolders, Paths *paths)
@@ -500,7 +471,6 @@ TEST_F(ScanTest, ShutdownAndInitForgetTheList)
 // writing past the 260-byte path buffers and against a cut path scanning some other folder.
 TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
 {
-    TreeRemover remover{Widen(root_)};
     Paths expected;
     // A chain of long-named folders, a file in each, down to just short of the limit.
     std::string level = root_ + "\\deep";

@@ -38,35 +38,38 @@ static std::wstring Wide(const std::string &text)
     return wide;
 }
 
-// Removes folder with everything in it; true when it is gone. By the wide functions, so that
-// names the ANSI code page cannot hold go as well. A linked folder (a Unix symbolic link, which
-// Wine lists as a folder with the reparse-point attribute) is removed as a link and never
-// entered: the tests' links lead back up the tree, and the shell's delete followed them.
+// Removes folder (an absolute path) with everything in it; true when it is gone. By the wide
+// functions and long-path names, so that names the ANSI code page cannot hold and trees past
+// the ANSI length limit go as well. A linked folder (a Unix symbolic link, which Wine lists as
+// a folder with the reparse-point attribute) is removed as a link and never entered: the
+// tests' links lead back up the tree, and the shell's delete followed them.
 static bool RemoveTree(const std::wstring &folder)
 {
     std::string error;
+    const std::wstring longFolder = L"\\\\?\\" + folder;
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    HANDLE search = FindFirstFileW((longFolder + L"\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..")
                 continue;
             std::wstring path = folder + L"\\" + name;
+            std::wstring longPath = longFolder + L"\\" + name;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
             bool linked = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !linked)
                 RemoveTree(path);
             else if (linked)
                 RemoveUnixLink(path, &error);
             else
-                DeleteFileW(path.c_str());
+                DeleteFileW(longPath.c_str());
         } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
-    RemoveDirectoryW(folder.c_str());
-    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+    RemoveDirectoryW(longFolder.c_str());
+    return GetFileAttributesW(longFolder.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::string TestScratchFolder()
