@@ -249,6 +249,21 @@ protected:
         ExactPathTest::SetUp();
         fmhost::SetAutoCloseModals(false);
     }
+
+    // Tarv-GetFilePath with the real dialog: chosen typed into its file-name box, then OK.
+    // The path it gave in *path.
+    void ChooseInFileDialog(const std::wstring &chosen, std::string *path)
+    {
+        bool pressed = false;
+        DialogDriver driver({
+            [&](HWND dialog) { SetWindowTextW(GetDlgItem(dialog, kFileNameBox), chosen.c_str()); },
+            [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
+        });
+        *path = Call(kTarvGetFilePath, "Pick").text;
+        ASSERT_TRUE(driver.Seen()) << "the dialog never appeared";
+        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_TRUE(pressed);
+    }
 };
 
 }  // namespace
@@ -378,22 +393,15 @@ TEST_F(ExactPathDialogTest, FileDialogGivesTheChosenFileNotALookAlike)
         if (!shortNames) {
             ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetShortPathNameW", (void *)NoShortPathName));
         }
-        bool pressed = false;
-        DialogDriver driver({
-            [&](HWND dialog) { SetWindowTextW(GetDlgItem(dialog, kFileNameBox), chosen.c_str()); },
-            [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
-        });
-        fmhost::CallResult result = Call(kTarvGetFilePath, "Pick");
-        ASSERT_TRUE(driver.Seen()) << "the dialog never appeared";
-        EXPECT_FALSE(driver.TimedOut());
-        EXPECT_TRUE(pressed);
-        SCOPED_TRACE(result.text);
-        EXPECT_EQ(TestScratchFolder() + "\\", result.text.substr(0, TestScratchFolder().size() + 1));
+        std::string path;
+        ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(chosen, &path));
+        SCOPED_TRACE(path);
+        EXPECT_EQ(TestScratchFolder() + "\\", path.substr(0, TestScratchFolder().size() + 1));
         if (shortNames)
-            EXPECT_EQ(IdentityOf(chosen), Open(result.text));
+            EXPECT_EQ(IdentityOf(chosen), Open(path));
         else {
-            EXPECT_EQ(TestScratchFolder() + "\\????.txt", result.text);
-            EXPECT_TRUE(Open(result.text).empty());
+            EXPECT_EQ(TestScratchFolder() + "\\????.txt", path);
+            EXPECT_TRUE(Open(path).empty());
         }
     }
 }
@@ -534,18 +542,11 @@ TEST_F(ExactPathDialogTest, FileDialogNeverGivesAnotherFilesShortName)
     for (const std::string &name : names) {
         SCOPED_TRACE(name);
         const std::wstring chosen = Wide(folder, CP_ACP) + L"\\" + Wide(name, CP_UTF8);
-        bool pressed = false;
-        DialogDriver driver({
-            [&](HWND dialog) { SetWindowTextW(GetDlgItem(dialog, kFileNameBox), chosen.c_str()); },
-            [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
-        });
-        fmhost::CallResult result = Call(kTarvGetFilePath, "Pick");
-        ASSERT_TRUE(driver.Seen()) << "the dialog never appeared";
-        EXPECT_FALSE(driver.TimedOut());
-        EXPECT_TRUE(pressed);
-        SCOPED_TRACE(result.text);
-        ASSERT_EQ(folder + "\\", result.text.substr(0, folder.size() + 1));
-        std::string content = ContentOpenedBy(result.text);
+        std::string path;
+        ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(chosen, &path));
+        SCOPED_TRACE(path);
+        ASSERT_EQ(folder + "\\", path.substr(0, folder.size() + 1));
+        std::string content = ContentOpenedBy(path);
         EXPECT_TRUE(content.empty() || content == name) << "opens " << content;
     }
 }
