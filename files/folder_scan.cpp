@@ -126,7 +126,7 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
     }
     if (folderScan.resetFilterAfterWalk) {
         folderScan.resetFilterAfterWalk = false;
-        memset(folderScan.extensionFilter, 0, sizeof folderScan.extensionFilter);
+        ResetExtensionFilter();
     }
     StartScanIteration();
     WriteStatusResult(result, complete ? kStatusOk : kStatusCannotIterateDirectory);
