@@ -134,8 +134,10 @@ void BM_TextWalk(benchmark::State &state)
 {
     const Locale &locale = kLocales[state.range(0)];
     bool toWindows = state.range(1) != 0;
-    SelectLocale(locale.name);
-    std::string table = codePageState.table;
+    std::string table;
+    for (const LocaleEntry *entry = kLocaleEntries; entry->name[0] != '\0'; entry++)
+        if (strcmp(entry->name, locale.name) == 0)
+            table = entry->table;
     std::vector<char> text = UpperHalfText();
     for (auto _ : state) {
         ReferenceConvertText(table.c_str(), text.data(), toWindows);

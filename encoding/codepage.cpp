@@ -14,7 +14,18 @@ const LocaleEntry kLocaleEntries[] = {
     {"", "", 0},
 };
 
-CodePageState codePageState;
+// The table in force and what is derived from it: process-wide, all zero until init selects
+// "western". Changed only by init, SelectLocale and SetCurrentCodePageTable, so a nested call
+// (the host calling the plug-in again from inside a dialog or a scan's message dispatch) can
+// change it through Tarv-SetLocale. A call reads it when it converts; one that must stay with
+// one table across a dispatch keeps its own copy (the folder scan keeps its list's table).
+struct CodePageState {
+    char table[kCodePageTableCapacity];  // the table text; empty: no conversion in force
+    CodePageMaps maps;  // built from table whenever it changes; consulted only while it is not empty
+    unsigned codePage;  // Windows code page of the selected locale; 0: the system's ANSI code page
+};
+
+static CodePageState codePageState;
 
 enum { kFieldSeparator = '|' };
 

@@ -1,7 +1,6 @@
 // Code-page conversion of paths between the host's Macintosh character codes (host codes)
 // and the Windows code page (Windows codes): the built-in tables and the locale list, the
-// table in force (codePageState), and the two in-place conversions that the path-handling
-// functions apply.
+// table in force, and the two in-place conversions that the path-handling functions apply.
 //
 // A table is a text of '|'-separated signed decimal fields, three to a row: the Windows code
 // (not consulted), the host code, the Windows code; an upper-half code is written as the code
@@ -9,6 +8,10 @@
 // matches decides; a code without a row passes unchanged. The text stays the definition of
 // the conversion; the conversions themselves go through two byte maps derived from it each
 // time the current table changes.
+//
+// The table in force is process-wide. A nested call (the host calling the plug-in again from
+// inside a dialog or a scan's message dispatch) can change it through Tarv-SetLocale, so a
+// call that must stay with one table across a dispatch keeps its own copy of the maps.
 #ifndef TARVEL_CODEPAGE_H
 #define TARVEL_CODEPAGE_H
 
@@ -38,19 +41,6 @@ struct CodePageMaps {
     unsigned char hostToWindows[256];
     unsigned char windowsToHost[256];
 };
-
-// The table in force and what is derived from it: process-wide, all zero until init selects
-// "western". Changed only by init, SelectLocale and SetCurrentCodePageTable, so a nested call
-// (the host calling the plug-in again from inside a dialog or a scan's message dispatch) can
-// change it through Tarv-SetLocale. A call reads it when it converts; one that must stay with
-// one table across a dispatch keeps its own copy (the folder scan keeps its list's table).
-struct CodePageState {
-    char table[kCodePageTableCapacity];  // the table text; empty: no conversion in force
-    CodePageMaps maps;  // built from table whenever it changes; consulted only while it is not empty
-    unsigned codePage;  // Windows code page of the selected locale; 0: the system's ANSI code page
-};
-
-extern CodePageState codePageState;
 
 // Builds both maps from a table text with the results of reading the text row by row:
 // host to Windows compares each row's second field and takes the low 8 bits of its third,

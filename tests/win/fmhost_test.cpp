@@ -172,8 +172,8 @@ class FmhostTest : public PluginTest {};
 // box, so that every run ends by itself.
 TEST_F(FmhostTest, CommandLinesAndScripts)
 {
-    // 200 files, 10 ms each: the scan's progress window shows after 128 entries and is looked
-    // at again after 192; auto-close leaves it alone, so the scan is not cancelled.
+    // 200 files, 10 ms each: the scan takes some 2 s, so its progress window shows after about
+    // a second; auto-close leaves it alone, so the scan is not cancelled.
     const std::string scanned = TestScratchFolder() + "\\scanned";
     CreateDirectoryA(scanned.c_str(), NULL);
     for (int i = 0; i < 200; i++)
