@@ -7,37 +7,94 @@
 
 #include "encoding/wide_text.h"
 #include "files/exact_name.h"
+#include "files/file_identity.h"
 #include "plugin/host_text.h"
 
 static bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
 
+// True when the units [a, a + aLength) and [b, b + bLength) are the same text without regard
+// to case, as Windows compares names.
+static bool SameNameIgnoringCase(const WCHAR *a, size_t aLength, const WCHAR *b, size_t bLength)
+{
+    if (aLength != bLength || aLength > MAX_PATH)
+        return false;
+    WCHAR upperA[MAX_PATH], upperB[MAX_PATH];
+    memcpy(upperA, a, aLength * sizeof(WCHAR));
+    memcpy(upperB, b, bLength * sizeof(WCHAR));
+    CharUpperBuffW(upperA, (DWORD)aLength);
+    CharUpperBuffW(upperB, (DWORD)bLength);
+    return memcmp(upperA, upperB, aLength * sizeof(WCHAR)) == 0;
+}
+
+// True when, of the entries of the folder in pattern (folderLength units, room for
+// kTextCapacity), only the one whose name is exactly name (length units) answers to shortName
+// (shortLength units), by its own name or its short name. One search for every entry whose
+// name or short name begins with the short name: every entry that opening the short name could
+// reach is among them, and a search with a wildcard lists them all (without one, Wine answers
+// with a single entry, not always the one it opens).
+static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCHAR *shortName,
+                                  size_t shortLength, const WCHAR *name, size_t length)
+{
+    if (folderLength + shortLength + 1 > kTextCapacity - 1)
+        return false;
+    memcpy(pattern + folderLength, shortName, shortLength * sizeof(WCHAR));
+    pattern[folderLength + shortLength] = L'*';
+    pattern[folderLength + shortLength + 1] = 0;
+    WIN32_FIND_DATAW found;
+    memset(&found, 0, sizeof found);
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    int entry = 0, others = 0;
+    do {
+        found.cFileName[MAX_PATH - 1] = 0;
+        found.cAlternateFileName[13] = 0;
+        size_t foundLength = wcslen(found.cFileName);
+        if (SameNameIgnoringCase(found.cFileName, foundLength, shortName, shortLength) ||
+            SameNameIgnoringCase(found.cAlternateFileName, wcslen(found.cAlternateFileName),
+                                 shortName, shortLength)) {
+            if (foundLength == length && memcmp(found.cFileName, name, length * sizeof(WCHAR)) == 0)
+                entry++;
+            else
+                others++;
+        }
+    } while (others == 0 && FindNextFileW(search, &found));
+    FindClose(search);
+    return entry == 1 && others == 0;
+}
+
 // True when shortName (zero-terminated) leads to the entry name (length units) in folder
-// (zero-terminated, ending in a separator, its names all reading back as themselves): the
-// short name reads back as itself, and the search for it in folder finds an entry of exactly
-// that long name. Short names can clash (Wine makes them from a hash of the long name), so
-// Windows' word is not taken for it. One search; false when it fails.
+// (zero-terminated, ending in a separator, its names all reading back as themselves), and to
+// no other: the short name reads back as itself, and
+//   - a name that reads back as itself opens a file: the short name must open that very file
+//     (the same volume and file index);
+//   - any other name cannot be opened as it stands: no other entry of the folder may answer
+//     to the short name (OnlyTheEntryAnswersTo).
+// Short names can clash (Wine makes them from a hash of the long name, and opens the first
+// entry it meets that has it), so Windows' word is not taken for it, nor a plain search's.
 static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
                               size_t length)
 {
-    WCHAR proofPath[kTextCapacity];  // folder and shortName, for the search
+    WCHAR proofPath[kTextCapacity];  // folder, then a name or a search pattern
     size_t shortLength = wcslen(shortName);
     // A short name that is itself no exact name could be read as a wildcard or a way back.
     if (!NameReadsBackAsItself(shortName, shortLength))
         return false;
     size_t folderLength = wcslen(folder);
-    if (folderLength + shortLength > kTextCapacity - 1)
+    if (folderLength > kTextCapacity - 1)
         return false;
     memcpy(proofPath, folder, folderLength * sizeof(WCHAR));
-    memcpy(proofPath + folderLength, shortName, (shortLength + 1) * sizeof(WCHAR));
-    WIN32_FIND_DATAW found;
-    memset(&found, 0, sizeof found);
-    HANDLE search = FindFirstFileW(proofPath, &found);
-    if (search == INVALID_HANDLE_VALUE)
+    if (!NameReadsBackAsItself(name, length))
+        return OnlyTheEntryAnswersTo(proofPath, folderLength, shortName, shortLength, name, length);
+    if (folderLength + shortLength > kTextCapacity - 1 || folderLength + length > kTextCapacity - 1)
         return false;
-    FindClose(search);
-    found.cFileName[MAX_PATH - 1] = 0;
-    return wcslen(found.cFileName) == length &&
-           memcmp(found.cFileName, name, length * sizeof(WCHAR)) == 0;
+    FileIdentity byShortName, byName;
+    memcpy(proofPath + folderLength, shortName, (shortLength + 1) * sizeof(WCHAR));
+    if (!IdentityOfPath(proofPath, &byShortName))
+        return false;
+    memcpy(proofPath + folderLength, name, length * sizeof(WCHAR));
+    proofPath[folderLength + length] = 0;
+    return IdentityOfPath(proofPath, &byName) && SameIdentity(&byShortName, &byName);
 }
 
 NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,

@@ -30,9 +30,10 @@ enum NameForm {
 //   - the name itself when it fits the code page (see WideNameToWindowsCodes) and, under
 //     kNamesAsFound, reads back as itself;
 //   - else shortName (zero-terminated; NULL or empty when there is none) when it fits and is
-//     proven: it reads back as itself, and the search for it in folder finds an entry of
-//     exactly that long name (short names can clash: Wine makes them from a hash of the long
-//     name, so Windows' word is not taken for it); the search is made only then;
+//     proven to lead to this entry and no other: it reads back as itself, and it opens the
+//     very file the name opens or, for a name that cannot be opened as it stands, no other
+//     entry of folder answers to it (short names can clash: Wine makes them from a hash of the
+//     long name, so Windows' word is not taken for it); the proof is made only then;
 //   - else the name with kUnfitCharacter for each character that does not fit and, under
 //     kNamesAsFound, each that MaskRewrittenCharacters masks.
 // *written receives the bytes written without the terminator.

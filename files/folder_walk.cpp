@@ -10,6 +10,7 @@
 #include "files/exact_name.h"
 #include "files/exact_path.h"
 #include "files/extension_filter.h"
+#include "files/file_identity.h"
 #include "files/scan_list.h"
 #include "files/scan_progress.h"
 #include "plugin/host_text.h"
@@ -23,17 +24,13 @@ enum { kMaxWalkDepth = kScanPathCapacity / 2 };
 // that a search always meets an empty slot.
 enum { kEnteredLinkSlots = 16384, kMaxEnteredLinks = kEnteredLinkSlots / 4 * 3 };
 
-// A folder itself, whatever name leads to it: its volume and its file index.
-struct FolderIdentity {
-    DWORD volume, indexHigh, indexLow;
-};
 enum IdentityState { kIdentityNotLooked, kIdentityKnown, kIdentityUnavailable };
 
 // A folder on the way down. Its identity is looked up only when a linked folder is met.
 struct WalkLevel {
     size_t folderLength;  // the walk's folder length at this level
     IdentityState state;
-    FolderIdentity identity;
+    FileIdentity identity;
 };
 
 // One walk, from WalkFolder's start to its end. The host may call the plug-in while the walk
@@ -74,7 +71,7 @@ struct WalkState {
     // one of them again is not entered. Without it, links that fan out (two links at each
     // level to the same next folder) make the walk exponential in the depth. Open addressing;
     // only a link met fills a slot, so trees without links never touch it.
-    FolderIdentity enteredLinks[kEnteredLinkSlots];
+    FileIdentity enteredLinks[kEnteredLinkSlots];
     bool enteredLinkUsed[kEnteredLinkSlots];
     unsigned enteredLinkCount;
     // More linked folders than the table takes: the walk stops, as when the list cannot grow.
@@ -89,51 +86,40 @@ static bool IsDotOrDotDot(const WCHAR *name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// The identity of the folder at path (a trailing separator is fine). false when it cannot be
-// opened or asked.
-static bool IdentityOfFolder(const WCHAR *path, FolderIdentity *identity)
+// After every entry, every folder opened and before every identity looked up: the progress
+// watch looks at the clock (a read of memory the system keeps up to date), so that the host's
+// queue is looked at about every tenth of a second of work however the entries are spread
+// over folders, and only a single slow call holds it up. Returns false when the user has
+// cancelled the scan.
+static bool KeepHostAlive(void)
 {
-    HANDLE folder = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (folder == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION information;
-    memset(&information, 0, sizeof information);
-    bool known = GetFileInformationByHandle(folder, &information) != 0;
-    CloseHandle(folder);
-    if (known) {
-        identity->volume = information.dwVolumeSerialNumber;
-        identity->indexHigh = information.nFileIndexHigh;
-        identity->indexLow = information.nFileIndexLow;
-    }
-    return known;
-}
-
-static bool SameFolder(const FolderIdentity *a, const FolderIdentity *b)
-{
-    return a->volume == b->volume && a->indexHigh == b->indexHigh && a->indexLow == b->indexLow;
+    return ScanProgressTick(walk.folder, walk.filesFound);
 }
 
 // True when target is a folder on the way down to the folder being read (the walk's start
-// included): entering it would repeat the walk without end.
-static bool LeadsBackUp(const FolderIdentity *target)
+// included): entering it would repeat the walk without end. Also true once the user has
+// cancelled, so that nothing more is entered. Each look-up opens a folder, which a slow disk
+// can make slow: the host is kept alive between them.
+static bool LeadsBackUp(const FileIdentity *target)
 {
     WCHAR levelPath[kScanPathCapacity];
     for (int level = 0; level < walk.depth; level++) {
         WalkLevel *way = &walk.levels[level];
         if (way->state == kIdentityNotLooked) {
+            if (!KeepHostAlive())
+                return true;
             memcpy(levelPath, walk.folder, way->folderLength * sizeof(WCHAR));
             levelPath[way->folderLength] = 0;
-            way->state = IdentityOfFolder(levelPath, &way->identity) ? kIdentityKnown
-                                                                    : kIdentityUnavailable;
+            way->state = IdentityOfPath(levelPath, &way->identity) ? kIdentityKnown
+                                                                  : kIdentityUnavailable;
         }
-        if (way->state == kIdentityKnown && SameFolder(&way->identity, target))
+        if (way->state == kIdentityKnown && SameIdentity(&way->identity, target))
             return true;
     }
     return false;
 }
 
-static unsigned EnteredLinkSlot(const FolderIdentity *identity)
+static unsigned EnteredLinkSlot(const FileIdentity *identity)
 {
     unsigned hash = identity->indexLow * 2654435761u;
     hash ^= identity->indexHigh * 40503u + identity->volume;
@@ -142,11 +128,11 @@ static unsigned EnteredLinkSlot(const FolderIdentity *identity)
 
 // Notes target as entered through a link. Returns false when a link entered it before.
 // Sets walk.enteredLinksFull, noting nothing, when the table takes no more.
-static bool NoteEnteredLink(const FolderIdentity *target)
+static bool NoteEnteredLink(const FileIdentity *target)
 {
     unsigned slot = EnteredLinkSlot(target);
     while (walk.enteredLinkUsed[slot]) {
-        if (SameFolder(&walk.enteredLinks[slot], target))
+        if (SameIdentity(&walk.enteredLinks[slot], target))
             return false;
         slot = (slot + 1) % kEnteredLinkSlots;
     }
@@ -165,8 +151,8 @@ static bool NoteEnteredLink(const FolderIdentity *target)
 // by several links is walked once, under the first way found).
 static bool MayEnterLink(void)
 {
-    FolderIdentity target;
-    return IdentityOfFolder(walk.folder, &target) && !LeadsBackUp(&target) &&
+    FileIdentity target;
+    return IdentityOfPath(walk.folder, &target) && !LeadsBackUp(&target) &&
            NoteEnteredLink(&target);
 }
 
@@ -256,15 +242,6 @@ static void LeaveSubfolder(size_t folderLength, size_t prefixLength)
     walk.folder[folderLength] = 0;
     walk.prefixLength = prefixLength;
     walk.prefix[prefixLength] = '\0';
-}
-
-// After every entry and every folder opened: the progress watch looks at the clock (a read of
-// memory the system keeps up to date), so that the host's queue is looked at about every tenth
-// of a second of work however the entries are spread over folders. Returns false when the
-// user has cancelled the scan.
-static bool KeepHostAlive(void)
-{
-    return ScanProgressTick(walk.folder, walk.filesFound);
 }
 
 // Walks the folder in walk.folder (see WalkFolder). Returns false when the walk must stop.

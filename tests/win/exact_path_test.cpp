@@ -524,13 +524,45 @@ TEST_F(ExactPathTest, NtPathsAreRefused)
     }
 }
 
-// The real open-file dialog, picking each of Ђ.txt and ђ.txt, which share one short name in
-// Wine: the path that comes back opens the very file picked, or none. Before, both came back
-// as that short name, which opens one of them.
+// Names in pairs that differ in case alone (Cyrillic capital and small letters, in UTF-8),
+// which Wine gives one short name: name + suffix, capital first in even pairs and small first
+// in odd ones, the order they are to be made in. Wine opens a clashing short name as the first
+// of the pair it meets in the folder, and a search for it answers with the first by name; made
+// in both orders, some pairs disagree on any file system.
+std::vector<std::string> ClashingPairNames(int pairs, const char *suffix)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < pairs; i++) {
+        std::string capital = Utf8(std::wstring(1, (wchar_t)(0x0410 + i))) + suffix;
+        std::string small = Utf8(std::wstring(1, (wchar_t)(0x0430 + i))) + suffix;
+        names.push_back(i % 2 == 0 ? capital : small);
+        names.push_back(i % 2 == 0 ? small : capital);
+    }
+    return names;
+}
+
+// What the file at path holds, or "" when it cannot be read.
+std::string ContentOf(const std::wstring &path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    char content[256] = {0};
+    DWORD read = 0;
+    ReadFile(file, content, sizeof content - 1, &read, NULL);
+    CloseHandle(file);
+    return std::string(content, read);
+}
+
+// The real open-file dialog, picking each file of the pairs of ClashingPairNames whose short
+// name opens the other file than a search for it finds: the path that comes back opens the
+// very file picked, or none. Before, the file the search found came back by the short name,
+// which opens the other one.
 TEST_F(ExactPathDialogTest, FileDialogNeverGivesAnotherFilesShortName)
 {
     const std::string folder = TestScratchFolder() + "\\clash";
-    const std::string names[] = {"\xd0\x82.txt", "\xd1\x92.txt"};  // Ђ.txt, ђ.txt in UTF-8
+    const std::wstring wideFolder = Wide(folder, CP_ACP);
+    const std::vector<std::string> names = ClashingPairNames(16, ".txt");
     UnixTree tree = {UnixPathOf(TestScratchFolder()) + "/clash"};
     ASSERT_NE("/clash", tree.path);
     std::string script = "mkdir " + ShellQuoted(tree.path) + "\n", error;
@@ -539,14 +571,68 @@ TEST_F(ExactPathDialogTest, FileDialogNeverGivesAnotherFilesShortName)
     ASSERT_TRUE(RunUnixScript(script, &error)) << error;
     ASSERT_EQ(kOk, CallText(kTarvSetInitialFolder, folder));
 
-    for (const std::string &name : names) {
+    std::vector<std::string> picked;
+    for (size_t i = 0; i < names.size() && picked.size() < 4; i += 2) {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((wideFolder + L"\\" + Wide(names[i], CP_UTF8)).c_str(), &found);
+        ASSERT_NE(INVALID_HANDLE_VALUE, search);
+        FindClose(search);
+        std::wstring shortPath = wideFolder + L"\\" + found.cAlternateFileName;
+        HANDLE byShortName = FindFirstFileW(shortPath.c_str(), &found);
+        ASSERT_NE(INVALID_HANDLE_VALUE, byShortName);
+        FindClose(byShortName);
+        if (Utf8(found.cFileName) != ContentOf(shortPath))
+            picked.insert(picked.end(), {names[i], names[i + 1]});
+    }
+    ASSERT_FALSE(picked.empty()) << "every pair's short name opens the file a search finds";
+
+    for (const std::string &name : picked) {
         SCOPED_TRACE(name);
-        const std::wstring chosen = Wide(folder, CP_ACP) + L"\\" + Wide(name, CP_UTF8);
         std::string path;
-        ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(chosen, &path));
+        ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(wideFolder + L"\\" + Wide(name, CP_UTF8), &path));
         SCOPED_TRACE(path);
         ASSERT_EQ(folder + "\\", path.substr(0, folder.size() + 1));
         std::string content = ContentOpenedBy(path);
         EXPECT_TRUE(content.empty() || content == name) << "opens " << content;
+    }
+}
+
+// A scan under "english" of the pairs of ClashingPairNames, as files and as folders (the
+// capital letter's folder holding two files, the small letter's one): each folder is read
+// once, so five paths come back for each pair, and no two open the same file. Before, the
+// walk entered a folder by a short name that opens the other folder of its pair: one folder
+// was read twice and the other never.
+TEST_F(ExactPathTest, ClashingShortNamesLeadEachToItsOwnFileOrFolder)
+{
+    const std::string folder = TestScratchFolder() + "\\clash";
+    const int pairs = 16;
+    UnixTree tree = {UnixPathOf(TestScratchFolder()) + "/clash"};
+    ASSERT_NE("/clash", tree.path);
+    std::string script = "mkdir " + ShellQuoted(tree.path) + "\n", error;
+    for (const std::string &name : ClashingPairNames(pairs, ".txt"))
+        script += "printf %s " + ShellQuoted(name) + " >" + ShellQuoted(tree.path + "/" + name) + "\n";
+    std::vector<std::string> folders = ClashingPairNames(pairs, "");
+    for (size_t i = 0; i < folders.size(); i++) {
+        bool capital = (i % 2 == 0) == (i / 2 % 2 == 0);
+        std::string sub = tree.path + "/" + folders[i];
+        script += "mkdir " + ShellQuoted(sub) + "\n";
+        for (const char *file : capital ? std::vector<const char *>{"1.txt", "2.txt"} : std::vector<const char *>{"1.txt"})
+            script += "printf %s " + ShellQuoted(folders[i] + "/" + file) + " >" + ShellQuoted(sub + "/" + file) + "\n";
+    }
+    ASSERT_TRUE(RunUnixScript(script, &error)) << error;
+
+    ASSERT_EQ(kOk, CallText(kTarvSetLocale, "english"));
+    EXPECT_EQ(kOk, CallText(kTarvSetFolder, folder));
+    std::vector<std::string> paths;
+    for (fmhost::CallResult next; paths.size() < 200 && (next = Call(kTarvGetNextFilePath)).touched;)
+        paths.push_back(next.text);
+    EXPECT_EQ(pairs * 5u, paths.size());
+    std::map<std::string, int> opened;
+    for (const std::string &path : paths) {
+        SCOPED_TRACE(path);
+        std::string content = ContentOpenedBy(path);
+        if (!content.empty()) {
+            EXPECT_EQ(1, ++opened[content]) << "opens " << content << ", which another path opens";
+        }
     }
 }
