@@ -34,6 +34,65 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM messagePar
     return 0;
 }
 
+static bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
+
+// The shell joins the names of the chosen item's folders into its path with '\', so a name
+// that holds '\' or '/' (a Unix name under Wine: "x\y" beside a folder x holding y) is read
+// back as several names, and the path leads to another folder. Checks the path (from
+// SHGetPathFromIDListW, MAX_PATH units) level by level of chosen, whose path at each level
+// must be its parent's path and one name more, and writes '?' over every separator inside a
+// name, so that the path names no folder. Returns false when a level's path does not follow
+// from its parent's (or the check cannot be made): the path is then not the item's own.
+static bool MaskSeparatorsInsideNames(LPCITEMIDLIST chosen, WCHAR *path)
+{
+    size_t size = 0;
+    while (((const SHITEMID *)((const BYTE *)chosen + size))->cb != 0)
+        size += ((const SHITEMID *)((const BYTE *)chosen + size))->cb;
+    // A copy, cut after each level in turn to ask for that level's path.
+    BYTE *levels = (BYTE *)CoTaskMemAlloc(size + sizeof(USHORT));
+    if (levels == NULL)
+        return false;
+    memcpy(levels, chosen, size + sizeof(USHORT));
+    WCHAR shellPath[MAX_PATH], parentPath[MAX_PATH], levelPath[MAX_PATH];
+    memcpy(shellPath, path, sizeof shellPath);
+    memset(parentPath, 0, sizeof parentPath);
+    // The empty list at the copy's end is the desktop, the parent of the first level.
+    bool parentKnown = SHGetPathFromIDListW((LPCITEMIDLIST)(levels + size), parentPath) != 0;
+    bool proven = true;
+    size_t pathLength = wcslen(shellPath);
+    for (size_t end = 0, level = 0; proven && end < size; level++) {
+        end += ((const SHITEMID *)(levels + end))->cb;
+        USHORT next = 0;
+        memcpy(&next, levels + end, sizeof next);
+        memset(levels + end, 0, sizeof next);
+        memset(levelPath, 0, sizeof levelPath);
+        bool levelKnown = SHGetPathFromIDListW((LPCITEMIDLIST)levels, levelPath) != 0;
+        memcpy(levels + end, &next, sizeof next);
+        if (parentKnown && levelKnown) {
+            size_t parentLength = wcslen(parentPath), levelLength = wcslen(levelPath);
+            size_t nameStart = parentLength;
+            if (nameStart > 0 && !IsPathSeparator(parentPath[nameStart - 1]))
+                nameStart++;
+            bool followsParent = nameStart > 0 && levelLength > nameStart &&
+                                 levelLength <= pathLength &&
+                                 memcmp(levelPath, parentPath, parentLength * sizeof(WCHAR)) == 0 &&
+                                 IsPathSeparator(levelPath[nameStart - 1]) &&
+                                 memcmp(levelPath, shellPath, levelLength * sizeof(WCHAR)) == 0;
+            if (followsParent) {
+                for (size_t i = nameStart; i < levelLength; i++)
+                    if (IsPathSeparator(path[i]))
+                        path[i] = L'?';
+            } else if (level > 0) {
+                proven = false;  // only the desktop's own items may have a path of their own
+            }
+        }
+        memcpy(parentPath, levelPath, sizeof parentPath);
+        parentKnown = levelKnown;
+    }
+    CoTaskMemFree(levels);
+    return proven;
+}
+
 // Parameter: the text above the folder tree ("Select folder" when empty). Shows the browser,
 // owned by the host's main window when there is one, and writes the chosen folder's path
 // (a drive's root keeps its trailing backslash; an item without a path gives the empty
@@ -68,9 +127,10 @@ void TarvChooseFolder(HostHandle parameter, HostHandle result)
     HRESULT comInitialized = CoInitialize(NULL);
     LPITEMIDLIST chosen = SHBrowseForFolderW(&browser);
     bool confirmed = chosen != NULL;
-    // A virtual item after all, or (beyond any folder the browser can show) a path too long
-    // for the host's text: the empty text.
+    // A virtual item after all, a path that is not the item's own, or (beyond any folder the
+    // browser can show) a path too long for the host's text: the empty text.
     if (confirmed && !(SHGetPathFromIDListW(chosen, widePath) &&
+                       MaskSeparatorsInsideNames(chosen, widePath) &&
                        WidePathToExactCodes(widePath, kNamesAsFound, 0, NULL, path,
                                             sizeof path)))
         memset(path, 0, sizeof path);

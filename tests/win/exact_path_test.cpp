@@ -428,6 +428,36 @@ TEST_F(ExactPathDialogTest, FolderBrowserGivesTheChosenFolder)
     EXPECT_EQ(IdentityOf(folder), Open(result.text));
 }
 
+// The real folder browser, picking a Unix folder named "x\y" beside a folder x that holds a
+// folder y: the shell gives the chosen folder the path ...\x\y, which leads to the other one.
+// The path that comes back names the chosen folder, or none. Before, it led to x\y.
+TEST_F(ExactPathDialogTest, FolderBrowserNeverGivesAPathThroughANameWithABackslash)
+{
+    std::string parent = TestScratchFolder() + "\\fb";
+    UnixTree tree = {UnixPathOf(TestScratchFolder()) + "/fb"};
+    ASSERT_NE("/fb", tree.path);
+    std::string error;
+    ASSERT_TRUE(RunUnixScript("mkdir -p " + ShellQuoted(tree.path + "/x/y") + " " +
+                                  ShellQuoted(tree.path + "/x\\y") + "\n",
+                              &error)) << error;
+    const FileId other = IdentityOf(Wide(parent) + L"\\x\\y");
+    ASSERT_FALSE(other.empty());
+    bool selected = false, pressed = false;
+    DialogDriver driver({
+        [&](HWND dialog) { selected = SelectFolderPath(dialog, parent) && SelectChildFolder(dialog, L"x\\y"); },
+        [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
+    });
+    fmhost::CallResult result = Call(kTarvChooseFolder, "Pick a folder");
+    ASSERT_TRUE(driver.Seen()) << "the browser never appeared";
+    EXPECT_FALSE(driver.TimedOut());
+    EXPECT_TRUE(selected);
+    EXPECT_TRUE(pressed);
+    ASSERT_TRUE(result.touched);
+    SCOPED_TRACE(result.text);
+    EXPECT_EQ(parent + "\\", result.text.substr(0, parent.size() + 1));
+    EXPECT_NE(other, Open(result.text));
+}
+
 // Device names are no starting folder: -001, and the next dialog opens normally (a device
 // as its starting folder brought the host down inside the dialog).
 TEST_F(ExactPathDialogTest, DeviceNamesAreRefusedAsTheInitialFolder)

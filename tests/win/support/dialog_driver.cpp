@@ -285,6 +285,17 @@ bool SelectFolderPath(HWND dialog, const std::wstring &path)
     return (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == item;
 }
 
+bool SelectChildFolder(HWND dialog, const std::wstring &shownName)
+{
+    HWND tree = GetDlgItem(dialog, kBrowserTree);
+    HTREEITEM selected = tree == NULL ? NULL : (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    HTREEITEM item = selected == NULL ? NULL : ChildNamed(tree, selected, shownName);
+    if (item == NULL)
+        return false;
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+    return (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == item;
+}
+
 bool SelectFolderPath(HWND dialog, const std::string &path)
 {
     WCHAR wide[MAX_PATH * 2] = {0};

@@ -95,6 +95,8 @@ int SelectedFileType(HWND dialog);
 bool SelectFolderPath(HWND dialog, const std::string &path);
 bool SelectFolderPath(HWND dialog, const std::wstring &path);
 bool SelectTreeItem(HWND dialog, const std::string &text);
+// Folder browser: select the child of the selected folder that the tree shows as shownName.
+bool SelectChildFolder(HWND dialog, const std::wstring &shownName);
 
 // The item identifier list of a path, from the shell allocator (free with CoTaskMemFree), or
 // NULL when the shell cannot parse the path.
