@@ -72,7 +72,10 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
         bool known = false;
         for (const OpenDialog &dialog : openDialogs)
             known = known || dialog.window == window;
-        if (!known && strcmp(className, "#32770") == 0 && !IsScanProgressWindow(window)) {
+        // Under Wine this thread's hook also sees other processes' windows become active: a
+        // dialog of another program on the same Wine server is not the plug-in's to report.
+        bool ours = GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId();
+        if (!known && ours && strcmp(className, "#32770") == 0 && !IsScanProgressWindow(window)) {
             openDialogs.push_back(OpenDialog{window, GetTickCount(), false});
             appeared++;
             if (announceWaiting && timer == 0)
