@@ -44,7 +44,26 @@ size_t DeviceNameBaseLength(const Utf16Unit *name, size_t length)
     return port ? base : 0;
 }
 
-// True for "\\.\" and "\\?\" (either slash) not followed by a drive or "UNC\", and for "\??\".
+// True when a name between separators in path (either slash) is "." or "..".
+static bool HasDotName(const Utf16Unit *path)
+{
+    const Utf16Unit *name = path;
+    for (;;) {
+        size_t length = 0;
+        while (name[length] != 0 && !IsSeparator(name[length]))
+            length++;
+        if ((length == 1 || length == 2) && name[0] == '.' && name[length - 1] == '.')
+            return true;
+        if (name[length] == 0)
+            return false;
+        name += length + 1;
+    }
+}
+
+// True for "\??\", and for "\\.\" and "\\?\" (either slash) not followed by a drive or "UNC\",
+// or with a "." or ".." name anywhere after them. Win32 resolves ".." in a "\\.\" path past
+// the drive: "\\.\C:\..\GLOBALROOT\Device\Null" is "\\.\GLOBALROOT\Device\Null", the object
+// manager again. In a "\\?\" path nothing is resolved: the dots go on as they stand.
 static bool IsInDeviceNamespace(const Utf16Unit *path)
 {
     if (IsSeparator(path[0]) && path[1] == '?' && path[2] == '?' && IsSeparator(path[3]))
@@ -53,6 +72,8 @@ static bool IsInDeviceNamespace(const Utf16Unit *path)
         !IsSeparator(path[3]))
         return false;
     const Utf16Unit *rest = path + 4;
+    if (HasDotName(rest))
+        return true;
     Utf16Unit drive = AsciiUpper(rest[0]);
     if (drive >= 'A' && drive <= 'Z' && rest[1] == ':' && IsSeparator(rest[2]))
         return false;

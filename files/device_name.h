@@ -11,6 +11,8 @@
 //     a folder or drive may stand in front ("C:\x\AUX.txt", "C:NUL");
 //   - or it is in the device namespace: "\\.\" or "\\?\" (either slash) followed by anything
 //     but a drive's folder ("C:\...") or "UNC\"; "\\.\C:" alone is the volume itself;
+//   - or it is "\\.\" or "\\?\" with a "." or ".." name anywhere after it, which Windows
+//     either resolves past the drive ("\\.\C:\..\GLOBALROOT\...") or passes on unread;
 //   - or it is in the object manager's namespace, "\??\" (either slash), which Windows hands
 //     on without reading it as a path at all ("\??\C:\..." included).
 // Windows opens these as devices wherever they stand, so no dialog, shell call or existence

@@ -96,9 +96,9 @@ void TarvSetFileFilter(HostHandle parameter, HostHandle result)
 // iterator on its first entry. An empty parameter changes nothing: 000 (OK), and an iteration
 // in progress goes on. Otherwise the previous list is discarded first; a folder that does not
 // exist or holds no matching file leaves no list, and 000 (OK). When the list cannot be
-// created or grown, or the user cancels the scan in its progress window, the walk stops, the
-// entries found so far stay for iteration, and the answer is -003 (Cannot iterate
-// directory), not a success.
+// created or grown, the user cancels the scan in its progress window, a quit arrives, or the
+// walk meets more linked folders than it can keep track of, the walk stops, the entries found
+// so far stay for iteration, and the answer is -003 (Cannot iterate directory), not a success.
 void TarvSetFolder(HostHandle parameter, HostHandle result)
 {
     if (folderScan.walking)

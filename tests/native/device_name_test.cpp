@@ -23,12 +23,19 @@ TEST(IsDeviceName, RecognisesDevicesWithExtensionsFoldersAndBlanks)
         // The object manager's namespace, handed on without being read as a path.
         {u"\\??\\GLOBALROOT\\Device\\Null", true}, {u"\\??\\C:\\Data\\a.txt", true},
         {u"/?\?/C:/Data", true}, {u"\\\\?\\globalroot\\Device", true},
+        // "." and ".." after "\\.\" or "\\?\": Win32 resolves ".." past the drive.
+        {u"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", true}, {u"//./C:/../GLOBALROOT", true},
+        {u"\\\\?\\C:\\a\\..\\..\\x", true}, {u"\\\\?\\UNC\\server\\..\\x", true},
+        {u"\\\\.\\C:\\.\\x", true}, {u"\\\\?\\C:\\Data\\..", true}, {u"\\\\.\\C:/x/.", true},
         // Ordinary names.
         {u"", false}, {u"C:\\", false}, {u"C:", false}, {u"CONSOLE", false}, {u"NULL.txt", false},
         {u"COM0", false}, {u"COM10", false}, {u"LPT", false}, {u"xNUL", false}, {u" NUL", false},
         {u"C:\\NUL\\x.txt", false},  // a device only as the last name
         {u"C:\\Data\\AUXILIARY", false}, {u".NUL", false},
         {u"\\\\?\\C:\\Data", false}, {u"\\\\?\\UNC\\server\\share", false}, {u"\\\\.\\C:\\x", false},
+        {u"\\\\?\\C:\\windows", false}, {u"\\\\?\\UNC\\server\\share\\x", false},
+        {u"\\\\?\\C:\\...\\x", false}, {u"\\\\?\\C:\\.a\\a.\\b..", false},  // dots in names
+        {u"C:\\a\\..\\b", false}, {u"\\\\server\\share\\..\\x", false},  // clamped at the root
         {u"\\\\server\\share\\file", false},
         {u"\\?\\x", false}, {u"C:\\??\\x", false},  // "?" is no namespace there
     };

@@ -235,6 +235,7 @@ bool ReadIconPixels(HICON icon, IconPixels *pixels)
 static Faults faults;
 static CallCounts counts;
 static std::map<uintptr_t, std::string> live;
+static std::vector<std::wstring> shellInfoPaths;
 
 static void Created(const void *handle, const char *kind, const char *source)
 {
@@ -389,6 +390,7 @@ static BOOL WINAPI FakeDestroyIcon(HICON icon)
 static DWORD_PTR WINAPI FakeSHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW *info,
                                            UINT size, UINT flags)
 {
+    shellInfoPaths.push_back(path != NULL ? path : L"<NULL>");
     DWORD_PTR found = realSHGetFileInfoW(path, attributes, info, size, flags);
     if (found && (flags & SHGFI_ICON) && info != NULL) {
         if (faults.shellIcon != NULL) {
@@ -475,6 +477,7 @@ void InstallHooks()
     memset(&faults, 0, sizeof faults);
     memset(&counts, 0, sizeof counts);
     live.clear();
+    shellInfoPaths.clear();
     struct Entry {
         const char *dll, *function;
         void *fake;
@@ -510,6 +513,7 @@ void InstallHooks()
 Faults &InjectedFaults() { return faults; }
 const CallCounts &Counts() { return counts; }
 void ResetCounts() { memset(&counts, 0, sizeof counts); }
+std::vector<std::wstring> &ShellInfoPaths() { return shellInfoPaths; }
 
 std::vector<std::string> LiveObjects()
 {

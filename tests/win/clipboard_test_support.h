@@ -81,6 +81,9 @@ void InstallHooks();
 Faults &InjectedFaults();
 const CallCounts &Counts();
 void ResetCounts();
+// The paths the plug-in asked SHGetFileInfoW about since InstallHooks, in order (tests may
+// clear it): a path that never reaches the shell is not in it.
+std::vector<std::wstring> &ShellInfoPaths();
 // Everything the plug-in created that is neither released nor taken by the clipboard, one
 // description each ("bitmap 0x1234 from GetIconInfo"). Objects that passed to the clipboard
 // are dropped when SetClipboardData took them.

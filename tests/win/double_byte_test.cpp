@@ -84,12 +84,15 @@ TEST_F(DoubleByteTest, FileNameFollowsTheLastBackslashCharacter)
 // The filter "*.ア" keeps y.ア and not y.ヂ (whose second byte is 'a' to a byte-wise reading);
 // a folder text ending in a lone lead byte, which Windows reads as the folder ・, lists
 // nothing, where it listed ・\a.zzq as if it were ―a.zzq; ・ itself, given whole, lists its file.
+// A folder text ending in ソ, whose second byte is the code of '\', gets its separator all
+// the same, with a trailing backslash or without: never ソa.zzq, never ソ\\a.zzq.
 TEST_F(DoubleByteTest, ScanReadsFolderAndFilterByCharacters)
 {
     const std::string folder = TestScratchFolder();  // ASCII
     const std::wstring wideFolder = Wide(folder);
-    ASSERT_TRUE(CreateDirectoryW((wideFolder + L"\\" + Wide(NAKAGURO)).c_str(), NULL));
-    for (const char *name : {NAKAGURO "\\a.zzq", DASH "a.zzq", "y." A_KANA, "y." DI_KANA})
+    for (const char *name : {NAKAGURO, SO})
+        ASSERT_TRUE(CreateDirectoryW((wideFolder + L"\\" + Wide(name)).c_str(), NULL)) << name;
+    for (const char *name : {NAKAGURO "\\a.zzq", DASH "a.zzq", SO "\\a.zzq", "y." A_KANA, "y." DI_KANA})
         ASSERT_TRUE(MakeFileW(wideFolder + L"\\" + Wide(name))) << name;
 
     ASSERT_EQ(kOk, CallText(kTarvSetFileFilter, "*." A_KANA));
@@ -98,4 +101,7 @@ TEST_F(DoubleByteTest, ScanReadsFolderAndFilterByCharacters)
     ASSERT_EQ(kOk, CallText(kTarvSetFileFilter, "*.zzq"));
     EXPECT_EQ(std::vector<std::string>(), Scan(folder + "\\\x81"));
     EXPECT_EQ(std::vector<std::string>{folder + "\\" NAKAGURO "\\a.zzq"}, Scan(folder + "\\" NAKAGURO));
+    for (const char *end : {"", "\\"})
+        EXPECT_EQ(std::vector<std::string>{folder + "\\" SO "\\a.zzq"}, Scan(folder + "\\" SO + end))
+            << "the folder text ends in \"" << end << "\"";
 }

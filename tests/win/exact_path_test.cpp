@@ -88,6 +88,15 @@ HINSTANCE WINAPI RecordShellExecuteW(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWS
     return (HINSTANCE)42;
 }
 
+// The paths the plug-in asked GetFileAttributesW about, in order; each call goes on to Windows.
+std::vector<std::wstring> attributePaths;
+DWORD(WINAPI *realGetFileAttributesW)(LPCWSTR);
+DWORD WINAPI RecordGetFileAttributesW(LPCWSTR path)
+{
+    attributePaths.push_back(path != NULL ? path : L"<NULL>");
+    return realGetFileAttributesW(path);
+}
+
 // The search without short names, as on a volume that keeps none.
 HANDLE(WINAPI *realFindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
 BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
@@ -532,10 +541,15 @@ TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
 }
 
 // Paths in the object manager's namespace reach devices without being read as paths: no
-// starting folder (-001) and nothing to open (-004, the shell never called). "\\?\C:\..."
-// still names a folder.
+// starting folder (-001) and nothing to open (-004), and Windows is never asked about them,
+// neither whether they exist nor to open them. Wine answers GetFileAttributesW for most of
+// them as for a missing file, so the answers alone would not show that they were refused.
+// "\\?\C:\..." still names a folder, and goes to Windows.
 TEST_F(ExactPathTest, NtPathsAreRefused)
 {
+    realGetFileAttributesW = (decltype(realGetFileAttributesW))fmhost::HookImport(
+        "kernel32.dll", "GetFileAttributesW", (void *)RecordGetFileAttributesW);
+    ASSERT_TRUE(realGetFileAttributesW != NULL);
     static const struct {
         const char *path;
         const char *initialFolder, *openFile;
@@ -543,14 +557,21 @@ TEST_F(ExactPathTest, NtPathsAreRefused)
         {"\\?\?\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
         {"\\?\?\\C:\\windows", kIncorrectOption, kFileNotFound},
         {"\\\\?\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
+        {"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
         {"\\\\?\\C:\\windows", kOk, kOk},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
+        bool allowed = c.openFile == kOk;
+        attributePaths.clear();
         EXPECT_EQ(c.initialFolder, CallText(kTarvSetInitialFolder, c.path));
         shellPaths.clear();
         EXPECT_EQ(c.openFile, CallText(kTarvOpenFile, c.path));
-        EXPECT_EQ(c.openFile == kOk ? 1u : 0u, shellPaths.size());
+        EXPECT_EQ(allowed ? 1u : 0u, shellPaths.size());
+        std::vector<std::wstring> asked;
+        if (allowed)
+            asked.assign(2, Wide(c.path));  // once for each function
+        EXPECT_EQ(asked, attributePaths);
     }
 }
 

@@ -250,8 +250,10 @@ TEST_F(ClipboardTest, RefusedPaletteIsDeletedAndTheBitmapStillPlaced)
 
 // A path that names nothing (missing, empty, spaces only), a device or an object manager's
 // path: -001, the clipboard as it was (not even emptied), and the snapshot taken all the same,
-// so a restore brings back the same content. For the empty path the shell itself answers with
-// a generic icon.
+// so a restore brings back the same content. Only the missing files go to the shell, which
+// finds nothing there: a device or an object manager's path is never handed to it (Wine's
+// shell finds nothing at most of them either, so the answer alone would not show the refusal),
+// nor a blank path, for which the shell answers with a generic icon.
 TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
 {
     ASSERT_TRUE(PlaceOnClipboard(window_, {{CF_TEXT, "still here"}}));
@@ -260,15 +262,27 @@ TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
     DWORD sequence = GetClipboardSequenceNumber();
     ResetCounts();
 
-    for (const std::string &path : {TestScratchFolder() + "\\no such file.txt", std::string("NUL"),
-                                    std::string("COM1"), TestScratchFolder() + "\\aux.txt",
-                                    std::string("\\?\?\\GLOBALROOT\\Device\\Null"),
-                                    std::string("\\?\?\\C:\\windows\\notepad.exe"),
-                                    std::string(), std::string("   ")}) {
-        SCOPED_TRACE("\"" + path + "\"");
-        EXPECT_EQ(kStatusIncorrectOption, CopyLargeIcon(path).text);
-        EXPECT_EQ(kStatusIncorrectOption, CopySmallIcon(path).text);
+    const std::string missing = TestScratchFolder() + "\\no such file.txt";
+    const struct {
+        std::string path;
+        bool asksShell;
+    } cases[] = {
+        {missing, true}, {"\\\\?\\" + missing, true},
+        {"NUL", false}, {"COM1", false}, {TestScratchFolder() + "\\aux.txt", false},
+        {"\\?\?\\GLOBALROOT\\Device\\Null", false}, {"\\?\?\\C:\\windows\\notepad.exe", false},
+        {"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", false},
+        {"", false}, {"   ", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("\"" + c.path + "\"");
+        ShellInfoPaths().clear();
+        EXPECT_EQ(kStatusIncorrectOption, CopyLargeIcon(c.path).text);
+        EXPECT_EQ(kStatusIncorrectOption, CopySmallIcon(c.path).text);
         EXPECT_EQ(sequence, GetClipboardSequenceNumber());
+        std::vector<std::wstring> asked;
+        if (c.asksShell)
+            asked.assign(2, std::wstring(c.path.begin(), c.path.end()));  // ASCII; large, small
+        EXPECT_EQ(asked, ShellInfoPaths());
     }
     EXPECT_EQ(1, Counts().openClipboard) << "only the snapshot opens the clipboard";
 
