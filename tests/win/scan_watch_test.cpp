@@ -281,32 +281,91 @@ TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
     EXPECT_GE(windowDestroyedAt - windowCreatedAt, 500u) << "the window flickered";
 }
 
-// A shutdown and then an init, sent while a scan walks (the host's loop runs inside it), leave
-// the plug-in as a fresh init does: the list is gone after the scan, and the extension filter
-// is reset, so that the next scan lists every file. Before, init left the old filter in
-// force while the dialog options were reset.
-TEST_F(ScanWatchTest, ShutdownAndInitDuringAScanResetTheFilterWhenItEnds)
+// What the host's main window does with a WM_APP that reaches it while a scan walks: it sends
+// a shutdown (when asked) and an init, from inside the scan's dispatch, as a host that goes
+// through its lifecycle from its own loop.
+bool shutdownFromHostWindow;
+int lifecycleDepth;       // MessagesInProgress() when the messages went; 0: they never did
+int32_t nestedInitAnswer;
+LRESULT CALLBACK LifecycleMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    Paths made = MakeTree(3, 100);
-    ASSERT_TRUE(MakeFile(root_ + "\\notes.doc"));
-    ASSERT_EQ(kOk, CallText(kTarvSetFileFilter, "doc"));
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
-    bool sent = false;
-    onTick = [&]() {
-        if (sent)
-            return;
-        sent = true;
-        fmhost::SendShutdown();
-        EXPECT_EQ(kInitAccepted, fmhost::SendInit(fmhost::kFileMaker60));
-    };
-    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    onTick = nullptr;
-    ASSERT_TRUE(sent);
-    EXPECT_TRUE(FetchAll().empty()) << "the list outlived the shutdown";
-    EXPECT_TRUE(fmhost::Violations().empty()) << fmhost::Violations().front();
+    if (message == WM_APP) {
+        lifecycleDepth = fmhost::MessagesInProgress();
+        if (shutdownFromHostWindow)
+            fmhost::SendShutdown();
+        nestedInitAnswer = fmhost::SendInit(fmhost::kFileMaker60);
+        return 0;
+    }
+    return CallWindowProcA(mainWindowProc, window, message, wParam, lParam);
+}
 
-    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    EXPECT_EQ(made.size() + 1, FetchAll().size()) << "the next scan kept the old filter";
+// An init, alone or after a shutdown, sent while a scan filtered by "*.zzq" walks (the host's
+// loop runs inside it): the scan goes on with its own filter to its end, so its list holds
+// the .zzq files only (none, after a shutdown); then the filter is reset, as a fresh init
+// does, and the next scan lists every file. Before, init left the old filter in force while
+// the dialog options were reset; a reset carried out at once would let the rest of the
+// running scan list every file.
+TEST_F(ScanWatchTest, InitDuringAScanResetsTheFilterWhenItEnds)
+{
+    Paths everything, filtered;
+    for (int folder = 0; folder < 3; folder++) {
+        std::string folderPath = root_ + "\\folder" + std::to_string(folder);
+        ASSERT_TRUE(CreateDirectoryA(folderPath.c_str(), NULL));
+        for (int file = 0; file < 40; file++) {
+            std::string name = folderPath + "\\file" + std::to_string(file);
+            everything.push_back(name + ".txt");
+            everything.push_back(name + ".zzq");
+            filtered.push_back(name + ".zzq");
+        }
+    }
+    for (const std::string &path : everything)
+        ASSERT_TRUE(MakeFile(path));
+    std::sort(everything.begin(), everything.end());
+    std::sort(filtered.begin(), filtered.end());
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    static const struct {
+        const char *what;
+        bool shutdownToo;
+    } cases[] = {
+        {"init alone", false},
+        {"shutdown, then init", true},
+    };
+    for (const auto &sent : cases) {
+        SCOPED_TRACE(sent.what);
+        ASSERT_EQ(kOk, CallText(kTarvSetFileFilter, "*.zzq"));
+        shutdownFromHostWindow = sent.shutdownToo;
+        lifecycleDepth = 0;
+        nestedInitAnswer = 0;
+        mainWindowProc = (WNDPROC)SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC,
+                                                    (LONG_PTR)LifecycleMainWindowProc);
+        ASSERT_TRUE(mainWindowProc != NULL);
+        PostMessageA(fmhost::MainWindow(), WM_APP, 0, 0);
+        std::string answer = CallText(kTarvSetFolder, root_);
+        SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC, (LONG_PTR)mainWindowProc);
+        EXPECT_EQ(kOk, answer);
+        ASSERT_EQ(1, lifecycleDepth) << "the messages were not sent from inside the scan";
+        EXPECT_EQ(kInitAccepted, nestedInitAnswer);
+        EXPECT_TRUE(fmhost::Violations().empty()) << fmhost::Violations().front();
+
+        Paths found = FetchAll();
+        std::sort(found.begin(), found.end());
+        if (sent.shutdownToo) {
+            EXPECT_TRUE(found.empty()) << "the list outlived the shutdown";
+        } else {
+            size_t unfiltered = (size_t)std::count_if(
+                found.begin(), found.end(), [](const std::string &path) {
+                    return path.size() < 4 || path.compare(path.size() - 4, 4, ".zzq") != 0;
+                });
+            EXPECT_EQ(0u, unfiltered) << "the running scan lost its filter";
+            EXPECT_TRUE(filtered == found)
+                << found.size() << " paths found for " << filtered.size() << " .zzq files";
+        }
+        EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+        found = FetchAll();
+        std::sort(found.begin(), found.end());
+        EXPECT_TRUE(everything == found) << "the next scan kept the old filter: " << found.size()
+                                         << " paths found for " << everything.size() << " files";
+    }
 }
 
 // A scan that runs past a second shows its window, owned by the host's main window, which is
