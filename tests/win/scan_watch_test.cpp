@@ -1,7 +1,7 @@
-// Scans that never hang the host: linked folders that lead back up are not entered, and a
-// long scan (made long by a fake clock through the import table, not by a huge tree) shows
-// its progress window, keeps the host's queue moving, and stops on Cancel with -003 and the
-// paths found so far.
+// Scans that never hang the host: linked folders that lead back up are not entered, more
+// linked folders than the walk keeps track of stop it, and a long scan (made long by a fake
+// clock through the import table, not by a huge tree) shows its progress window, keeps the
+// host's queue moving, and stops on Cancel with -003 and the paths found so far.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -597,4 +597,163 @@ TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
         for (const std::string &path : found)
             EXPECT_TRUE(std::binary_search(made.begin(), made.end(), path)) << path;
     }
+}
+
+// A tree made up for the walk through the plug-in's imports, too big to make on disk in a
+// test's time: the search of fakeRoot gives ".", "..", kFakeRootFiles files, then kFakeLinks
+// linked folders "link0", "link1", ..., each holding one file "f.txt". Opening linked folder n
+// gives a handle of the test's own, whose identity is n's alone. Every other call goes to
+// Windows (the walk's start is a real folder, and its identity a real one).
+const int kFakeRootFiles = 3;
+const int kFakeLinks = 16400;  // more than the 16,384 slots of the walk's table
+const int kLinkedFoldersKept = 12288;
+std::wstring fakeRoot;
+HANDLE const kFakeRootSearch = (HANDLE)(uintptr_t)0x7E570000;
+HANDLE const kFakeLinkSearch = (HANDLE)(uintptr_t)0x7E570004;
+const uintptr_t kFakeLinkHandles = 0x40000000;  // + 4 n: linked folder n, opened
+int fakeRootNext;
+int linksOpened, lastLinkOpened;
+HANDLE(WINAPI *realFindFirstFileWForFake)(LPCWSTR, LPWIN32_FIND_DATAW);
+BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
+BOOL(WINAPI *realFindClose)(HANDLE);
+HANDLE(WINAPI *realCreateFileWForFake)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+BOOL(WINAPI *realCloseHandle)(HANDLE);
+
+// n for a path inside linked folder n ("...\linkN\" and below), else -1.
+int FakeLinkNumber(LPCWSTR path)
+{
+    std::wstring prefix = fakeRoot + L"\\link";
+    if (wcsncmp(path, prefix.c_str(), prefix.size()) != 0)
+        return -1;
+    const wchar_t *digits = path + prefix.size();
+    wchar_t *end = NULL;
+    long n = wcstol(digits, &end, 10);
+    return end != digits && *end == L'\\' && n >= 0 && n < kFakeLinks ? (int)n : -1;
+}
+
+int FakeHandleLink(HANDLE handle)
+{
+    uintptr_t value = (uintptr_t)handle;
+    if (value < kFakeLinkHandles || value >= kFakeLinkHandles + 4 * (uintptr_t)kFakeLinks)
+        return -1;
+    return (int)((value - kFakeLinkHandles) / 4);
+}
+
+void FillFakeEntry(LPWIN32_FIND_DATAW entry, const std::wstring &name, DWORD attributes)
+{
+    memset(entry, 0, sizeof *entry);
+    entry->dwFileAttributes = attributes;
+    wcsncpy(entry->cFileName, name.c_str(), MAX_PATH - 1);
+}
+
+bool FillFakeRootEntry(int index, LPWIN32_FIND_DATAW entry)
+{
+    if (index < 2)
+        FillFakeEntry(entry, index == 0 ? L"." : L"..", FILE_ATTRIBUTE_DIRECTORY);
+    else if (index < 2 + kFakeRootFiles)
+        FillFakeEntry(entry, L"file" + std::to_wstring(index - 2) + L".txt", FILE_ATTRIBUTE_ARCHIVE);
+    else if (index < 2 + kFakeRootFiles + kFakeLinks)
+        FillFakeEntry(entry, L"link" + std::to_wstring(index - 2 - kFakeRootFiles),
+                      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    else
+        return false;
+    return true;
+}
+
+HANDLE WINAPI FakeFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
+{
+    if (fakeRoot + L"\\*.*" == pattern) {
+        fakeRootNext = 0;
+        FillFakeRootEntry(0, entry);
+        return kFakeRootSearch;
+    }
+    if (FakeLinkNumber(pattern) >= 0) {
+        FillFakeEntry(entry, L"f.txt", FILE_ATTRIBUTE_ARCHIVE);
+        return kFakeLinkSearch;
+    }
+    return realFindFirstFileWForFake(pattern, entry);
+}
+BOOL WINAPI FakeFindNextFileW(HANDLE search, LPWIN32_FIND_DATAW entry)
+{
+    if (search == kFakeRootSearch && FillFakeRootEntry(++fakeRootNext, entry))
+        return TRUE;
+    if (search == kFakeRootSearch || search == kFakeLinkSearch) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    return realFindNextFileW(search, entry);
+}
+BOOL WINAPI FakeFindClose(HANDLE search)
+{
+    return search == kFakeRootSearch || search == kFakeLinkSearch ? TRUE : realFindClose(search);
+}
+HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model)
+{
+    int link = FakeLinkNumber(path);
+    if (link < 0)
+        return realCreateFileWForFake(path, access, share, security, disposition, flags, model);
+    linksOpened++;
+    lastLinkOpened = link;
+    return (HANDLE)(kFakeLinkHandles + 4 * (uintptr_t)link);
+}
+BOOL WINAPI FakeGetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    int link = FakeHandleLink(file);
+    if (link < 0)
+        return realGetFileInformationByHandle(file, information);
+    memset(information, 0, sizeof *information);
+    information->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    information->dwVolumeSerialNumber = 0x7E57F01D;
+    information->nFileIndexHigh = 0x7E57;
+    information->nFileIndexLow = (DWORD)link;
+    return TRUE;
+}
+BOOL WINAPI FakeCloseHandle(HANDLE handle)
+{
+    return FakeHandleLink(handle) >= 0 ? TRUE : realCloseHandle(handle);
+}
+
+// More linked folders than the walk keeps track of (12,288): it enters that many, meets the
+// next one, stops there with -003, and every path found until then comes back, in the order
+// found. The walk looks at no linked folder after it has stopped. Without the limit, the
+// table's search would never end once every slot is taken (the test program's watchdog then
+// ends it); without the stop, the scan would leave the later links out and answer 000 as if
+// its list were whole.
+TEST_F(ScanWatchTest, MoreLinkedFoldersThanTheWalkKeepsTrackOfStopIt)
+{
+    fakeRoot.assign(root_.begin(), root_.end());
+    fakeRootNext = 0;
+    linksOpened = 0;
+    lastLinkOpened = -1;
+    realFindFirstFileWForFake = (decltype(realFindFirstFileWForFake))fmhost::HookImport(
+        "kernel32.dll", "FindFirstFileW", (void *)FakeFindFirstFileW);
+    realFindNextFileW = (decltype(realFindNextFileW))fmhost::HookImport(
+        "kernel32.dll", "FindNextFileW", (void *)FakeFindNextFileW);
+    realFindClose = (decltype(realFindClose))fmhost::HookImport(
+        "kernel32.dll", "FindClose", (void *)FakeFindClose);
+    realCreateFileWForFake = (decltype(realCreateFileWForFake))fmhost::HookImport(
+        "kernel32.dll", "CreateFileW", (void *)FakeCreateFileW);
+    realGetFileInformationByHandle = (decltype(realGetFileInformationByHandle))fmhost::HookImport(
+        "kernel32.dll", "GetFileInformationByHandle", (void *)FakeGetFileInformationByHandle);
+    realCloseHandle = (decltype(realCloseHandle))fmhost::HookImport(
+        "kernel32.dll", "CloseHandle", (void *)FakeCloseHandle);
+    ASSERT_TRUE(realFindFirstFileWForFake && realFindNextFileW && realFindClose &&
+                realCreateFileWForFake && realGetFileInformationByHandle && realCloseHandle);
+
+    std::string answer = CallText(kTarvSetFolder, root_);
+    fmhost::UnhookAllImports();
+    EXPECT_EQ(kCannotIterate, answer) << "the scan left linked folders out and called its list whole";
+    EXPECT_EQ(kLinkedFoldersKept + 1, linksOpened) << "linked folders looked at";
+    EXPECT_EQ(kLinkedFoldersKept, lastLinkOpened);
+
+    Paths expected;
+    for (int file = 0; file < kFakeRootFiles; file++)
+        expected.push_back(root_ + "\\file" + std::to_string(file) + ".txt");
+    for (int link = 0; link < kLinkedFoldersKept; link++)
+        expected.push_back(root_ + "\\link" + std::to_string(link) + "\\f.txt");
+    Paths found = FetchAll();
+    EXPECT_TRUE(expected == found) << found.size() << " paths came back for " << expected.size()
+                                   << " found before the stop";
 }
