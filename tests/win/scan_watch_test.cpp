@@ -204,17 +204,23 @@ TEST_F(ScanWatchTest, LinksThatFanOutAreEnteredOnce)
 }
 
 // The host's queue is looked at by the clock, not by a count of entries: on a slow disk
-// (each folder opened in 300 ms or more) a scan of a few one-file folders, some twenty
-// entries in all, looks at the queue after every folder it opens, so that the host waits no
-// longer than one slow call; and it shows its window once a second has passed, before the
-// last folder. That window stays at least half a second, though the scan ends soon after it
-// appeared: less would flicker. Before, the queue was first looked at after 64 entries, here
-// never. Each check follows from the order of events and the plug-in's own clock, not from
-// how fast the machine is.
+// (each folder searched, and each folder opened to learn which it is, in 300 ms or more) the
+// scan looks at the queue after every slow call, so that the host waits no longer than one
+// of them. A tree of a few one-file folders, some twenty entries in all, has only searches.
+// A link three levels down makes the walk open the link's target and each folder on the way
+// down to it, one after another, before it searches the target; those opens need a look
+// between them too. The scan shows its window once a second has passed, before the last
+// folder's search. That window stays at least half a second, though the scan ends soon after
+// it appeared: less would flicker. Before, the queue was first looked at after 64 entries,
+// here never. Each check follows from the order of events and the plug-in's own clock, not
+// from how fast the machine is.
 HANDLE(WINAPI *realFindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+HANDLE(WINAPI *realCreateFileW)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
 BOOL(WINAPI *realPeekMessageW)(LPMSG, HWND, UINT, UINT, UINT);
 BOOL(WINAPI *realDestroyWindow)(HWND);
-std::string slowScanEvents;  // 'O': a folder opened, 'Q': a look at the queue, 'W': the window
+// 'O': a folder's search begun, 'C': a folder opened (to learn which it is), 'Q': a look at the
+// queue, 'W': the window created.
+std::string slowScanEvents;
 DWORD windowCreatedAt, windowDestroyedAt;
 HWND createdWindow;
 
@@ -223,6 +229,16 @@ HANDLE WINAPI SlowFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
     Sleep(300);
     slowScanEvents += 'O';
     return realFindFirstFileW(pattern, entry);
+}
+HANDLE WINAPI SlowCreateFileW(LPCWSTR path, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model)
+{
+    if ((flags & FILE_FLAG_BACKUP_SEMANTICS) != 0) {
+        Sleep(300);
+        slowScanEvents += 'C';
+    }
+    return realCreateFileW(path, access, share, security, disposition, flags, model);
 }
 BOOL WINAPI RecordedPeekMessageW(LPMSG message, HWND window, UINT first, UINT last, UINT remove)
 {
@@ -244,41 +260,86 @@ BOOL WINAPI TimedDestroyWindow(HWND window)
     return realDestroyWindow(window);
 }
 
+// The slow calls and the looks at the queue, without the window: each slow call is followed by
+// a look before the next one, so the text is pairs of a slow call and a look.
+bool EachSlowCallThenALook(const std::string &events)
+{
+    std::string calls;
+    for (char event : events)
+        if (event != 'W' && !(event == 'Q' && !calls.empty() && calls.back() == 'Q'))
+            calls += event;
+    if (calls.empty() || calls.size() % 2 != 0)
+        return false;
+    for (size_t i = 0; i < calls.size(); i += 2)
+        if ((calls[i] != 'O' && calls[i] != 'C') || calls[i + 1] != 'Q')
+            return false;
+    return true;
+}
+
 TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
 {
-    Paths made = MakeTree(4, 1);
-    std::sort(made.begin(), made.end());
-    slowScanEvents.clear();
-    createdWindow = NULL;
-    windowCreatedAt = windowDestroyedAt = 0;
-    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
-        "kernel32.dll", "FindFirstFileW", (void *)SlowFindFirstFileW);
-    realPeekMessageW = (decltype(realPeekMessageW))fmhost::HookImport(
-        "user32.dll", "PeekMessageW", (void *)RecordedPeekMessageW);
-    realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
-        "user32.dll", "CreateDialogParamW", (void *)TimedCreateDialogParamW);
-    realDestroyWindow = (decltype(realDestroyWindow))fmhost::HookImport(
-        "user32.dll", "DestroyWindow", (void *)TimedDestroyWindow);
-    ASSERT_TRUE(realFindFirstFileW && realPeekMessageW && realCreateDialogParamW && realDestroyWindow);
+    static const struct {
+        const char *tree;
+        bool deepLink;            // a\b\c\link, leading to folder0
+        size_t searches, opens;   // the slow calls the walk makes
+    } trees[] = {
+        // The start and four folders; a tree without links opens none.
+        {"four one-file folders", false, 5, 0},
+        // The start, folder0, a, b, c and the link; the link's target, then the start, a, b
+        // and c to make sure that it does not lead back up.
+        {"a link three levels down", true, 6, 5},
+    };
+    const std::string base = root_;
+    for (size_t row = 0; row < sizeof trees / sizeof trees[0]; row++) {
+        const auto &tree = trees[row];
+        SCOPED_TRACE(tree.tree);
+        root_ = base + "\\tree" + std::to_string(row);
+        ASSERT_TRUE(CreateDirectoryA(root_.c_str(), NULL));
+        Paths made = MakeTree(tree.deepLink ? 1 : 4, 1);
+        if (tree.deepLink) {
+            ASSERT_TRUE(CreateDirectoryA((root_ + "\\a").c_str(), NULL));
+            ASSERT_TRUE(CreateDirectoryA((root_ + "\\a\\b").c_str(), NULL));
+            ASSERT_TRUE(CreateDirectoryA((root_ + "\\a\\b\\c").c_str(), NULL));
+            ASSERT_TRUE(MakeLink("../../../folder0", root_ + "\\a\\b\\c\\link"));
+            made.push_back(root_ + "\\a\\b\\c\\link\\file0.txt");
+        }
+        std::sort(made.begin(), made.end());
+        slowScanEvents.clear();
+        createdWindow = NULL;
+        windowCreatedAt = windowDestroyedAt = 0;
+        realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
+            "kernel32.dll", "FindFirstFileW", (void *)SlowFindFirstFileW);
+        realCreateFileW = (decltype(realCreateFileW))fmhost::HookImport(
+            "kernel32.dll", "CreateFileW", (void *)SlowCreateFileW);
+        realPeekMessageW = (decltype(realPeekMessageW))fmhost::HookImport(
+            "user32.dll", "PeekMessageW", (void *)RecordedPeekMessageW);
+        realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
+            "user32.dll", "CreateDialogParamW", (void *)TimedCreateDialogParamW);
+        realDestroyWindow = (decltype(realDestroyWindow))fmhost::HookImport(
+            "user32.dll", "DestroyWindow", (void *)TimedDestroyWindow);
+        ASSERT_TRUE(realFindFirstFileW && realCreateFileW && realPeekMessageW &&
+                    realCreateDialogParamW && realDestroyWindow);
 
-    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    fmhost::UnhookImport("kernel32.dll", "FindFirstFileW");
-    Paths found = FetchAll();
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(made, found);
+        EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+        fmhost::UnhookAllImports();
+        Paths found = FetchAll();
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(made, found);
 
-    // The root and four folders, each followed by a look at the queue (the dispatch comes
-    // every 100 ms of the plug-in's clock, and each open took 300); the window once a second
-    // has passed, so at the fourth open's look at the latest, before the fifth open.
-    std::string opensAndLooks = slowScanEvents;
-    opensAndLooks.erase(std::remove(opensAndLooks.begin(), opensAndLooks.end(), 'W'),
-                        opensAndLooks.end());
-    EXPECT_EQ("OQOQOQOQOQ", opensAndLooks) << "a folder opened without the host's queue moving";
-    size_t window = slowScanEvents.find('W');
-    ASSERT_NE(std::string::npos, window) << "no progress window";
-    EXPECT_LT(window, slowScanEvents.rfind('O')) << slowScanEvents;
-    ASSERT_NE(0u, windowDestroyedAt) << "the window was not destroyed";
-    EXPECT_GE(windowDestroyedAt - windowCreatedAt, 500u) << "the window flickered";
+        // Every slow call followed by a look at the queue (the dispatch comes every 100 ms of
+        // the plug-in's clock, and each slow call took 300); the window once a second has
+        // passed, before the last search.
+        const std::string &events = slowScanEvents;
+        EXPECT_EQ(tree.searches, (size_t)std::count(events.begin(), events.end(), 'O')) << events;
+        EXPECT_EQ(tree.opens, (size_t)std::count(events.begin(), events.end(), 'C')) << events;
+        EXPECT_TRUE(EachSlowCallThenALook(events))
+            << "slow calls one after another without the host's queue moving: " << events;
+        size_t window = events.find('W');
+        ASSERT_NE(std::string::npos, window) << "no progress window";
+        EXPECT_LT(window, events.rfind('O')) << events;
+        ASSERT_NE(0u, windowDestroyedAt) << "the window was not destroyed";
+        EXPECT_GE(windowDestroyedAt - windowCreatedAt, 500u) << "the window flickered";
+    }
 }
 
 // What the host's main window does with a WM_APP that reaches it while a scan walks: it sends
