@@ -674,10 +674,8 @@ HANDLE const kFakeLinkSearch = (HANDLE)(uintptr_t)0x7E570004;
 const uintptr_t kFakeLinkHandles = 0x40000000;  // + 4 n: linked folder n, opened
 int fakeRootNext;
 int linksOpened, lastLinkOpened;
-HANDLE(WINAPI *realFindFirstFileWForFake)(LPCWSTR, LPWIN32_FIND_DATAW);
 BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
 BOOL(WINAPI *realFindClose)(HANDLE);
-HANDLE(WINAPI *realCreateFileWForFake)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
 BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
 BOOL(WINAPI *realCloseHandle)(HANDLE);
 
@@ -713,7 +711,8 @@ bool FillFakeRootEntry(int index, LPWIN32_FIND_DATAW entry)
     if (index < 2)
         FillFakeEntry(entry, index == 0 ? L"." : L"..", FILE_ATTRIBUTE_DIRECTORY);
     else if (index < 2 + kFakeRootFiles)
-        FillFakeEntry(entry, L"file" + std::to_wstring(index - 2) + L".txt", FILE_ATTRIBUTE_ARCHIVE);
+        FillFakeEntry(entry, L"file" + std::to_wstring(index - 2) + L".txt",
+                      FILE_ATTRIBUTE_ARCHIVE);
     else if (index < 2 + kFakeRootFiles + kFakeLinks)
         FillFakeEntry(entry, L"link" + std::to_wstring(index - 2 - kFakeRootFiles),
                       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
@@ -733,7 +732,7 @@ HANDLE WINAPI FakeFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
         FillFakeEntry(entry, L"f.txt", FILE_ATTRIBUTE_ARCHIVE);
         return kFakeLinkSearch;
     }
-    return realFindFirstFileWForFake(pattern, entry);
+    return realFindFirstFileW(pattern, entry);
 }
 BOOL WINAPI FakeFindNextFileW(HANDLE search, LPWIN32_FIND_DATAW entry)
 {
@@ -749,12 +748,13 @@ BOOL WINAPI FakeFindClose(HANDLE search)
 {
     return search == kFakeRootSearch || search == kFakeLinkSearch ? TRUE : realFindClose(search);
 }
-HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                              DWORD disposition, DWORD flags, HANDLE model)
+HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model)
 {
     int link = FakeLinkNumber(path);
     if (link < 0)
-        return realCreateFileWForFake(path, access, share, security, disposition, flags, model);
+        return realCreateFileW(path, access, share, security, disposition, flags, model);
     linksOpened++;
     lastLinkOpened = link;
     return (HANDLE)(kFakeLinkHandles + 4 * (uintptr_t)link);
@@ -788,24 +788,25 @@ TEST_F(ScanWatchTest, MoreLinkedFoldersThanTheWalkKeepsTrackOfStopIt)
     fakeRootNext = 0;
     linksOpened = 0;
     lastLinkOpened = -1;
-    realFindFirstFileWForFake = (decltype(realFindFirstFileWForFake))fmhost::HookImport(
+    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
         "kernel32.dll", "FindFirstFileW", (void *)FakeFindFirstFileW);
     realFindNextFileW = (decltype(realFindNextFileW))fmhost::HookImport(
         "kernel32.dll", "FindNextFileW", (void *)FakeFindNextFileW);
     realFindClose = (decltype(realFindClose))fmhost::HookImport(
         "kernel32.dll", "FindClose", (void *)FakeFindClose);
-    realCreateFileWForFake = (decltype(realCreateFileWForFake))fmhost::HookImport(
+    realCreateFileW = (decltype(realCreateFileW))fmhost::HookImport(
         "kernel32.dll", "CreateFileW", (void *)FakeCreateFileW);
     realGetFileInformationByHandle = (decltype(realGetFileInformationByHandle))fmhost::HookImport(
         "kernel32.dll", "GetFileInformationByHandle", (void *)FakeGetFileInformationByHandle);
     realCloseHandle = (decltype(realCloseHandle))fmhost::HookImport(
         "kernel32.dll", "CloseHandle", (void *)FakeCloseHandle);
-    ASSERT_TRUE(realFindFirstFileWForFake && realFindNextFileW && realFindClose &&
-                realCreateFileWForFake && realGetFileInformationByHandle && realCloseHandle);
+    ASSERT_TRUE(realFindFirstFileW && realFindNextFileW && realFindClose && realCreateFileW &&
+                realGetFileInformationByHandle && realCloseHandle);
 
     std::string answer = CallText(kTarvSetFolder, root_);
     fmhost::UnhookAllImports();
-    EXPECT_EQ(kCannotIterate, answer) << "the scan left linked folders out and called its list whole";
+    EXPECT_EQ(kCannotIterate, answer)
+        << "the scan left linked folders out and called its list whole";
     EXPECT_EQ(kLinkedFoldersKept + 1, linksOpened) << "linked folders looked at";
     EXPECT_EQ(kLinkedFoldersKept, lastLinkOpened);
 
