@@ -1,7 +1,7 @@
-// Scans that never hang the host: linked folders that lead back up are not entered, and a
-// long scan (made long by a fake clock through the import table, not by a huge tree) shows
-// its progress window, keeps the host's queue moving, and stops on Cancel with -003 and the
-// paths found so far.
+// Scans that never hang the host: linked folders that lead back up are not entered, more
+// linked folders than the walk keeps track of stop it, and a long scan (made long by a fake
+// clock through the import table, not by a huge tree) shows its progress window, keeps the
+// host's queue moving, and stops on Cancel with -003 and the paths found so far.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -204,17 +204,23 @@ TEST_F(ScanWatchTest, LinksThatFanOutAreEnteredOnce)
 }
 
 // The host's queue is looked at by the clock, not by a count of entries: on a slow disk
-// (each folder opened in 300 ms or more) a scan of a few one-file folders, some twenty
-// entries in all, looks at the queue after every folder it opens, so that the host waits no
-// longer than one slow call; and it shows its window once a second has passed, before the
-// last folder. That window stays at least half a second, though the scan ends soon after it
-// appeared: less would flicker. Before, the queue was first looked at after 64 entries, here
-// never. Each check follows from the order of events and the plug-in's own clock, not from
-// how fast the machine is.
+// (each folder searched, and each folder opened to learn which it is, in 300 ms or more) the
+// scan looks at the queue after every slow call, so that the host waits no longer than one
+// of them. A tree of a few one-file folders, some twenty entries in all, has only searches.
+// A link three levels down makes the walk open the link's target and each folder on the way
+// down to it, one after another, before it searches the target; those opens need a look
+// between them too. The scan shows its window once a second has passed, before the last
+// folder's search. That window stays at least half a second, though the scan ends soon after
+// it appeared: less would flicker. Before, the queue was first looked at after 64 entries,
+// here never. Each check follows from the order of events and the plug-in's own clock, not
+// from how fast the machine is.
 HANDLE(WINAPI *realFindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+HANDLE(WINAPI *realCreateFileW)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
 BOOL(WINAPI *realPeekMessageW)(LPMSG, HWND, UINT, UINT, UINT);
 BOOL(WINAPI *realDestroyWindow)(HWND);
-std::string slowScanEvents;  // 'O': a folder opened, 'Q': a look at the queue, 'W': the window
+// 'O': a folder's search begun, 'C': a folder opened (to learn which it is), 'Q': a look at the
+// queue, 'W': the window created.
+std::string slowScanEvents;
 DWORD windowCreatedAt, windowDestroyedAt;
 HWND createdWindow;
 
@@ -223,6 +229,16 @@ HANDLE WINAPI SlowFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
     Sleep(300);
     slowScanEvents += 'O';
     return realFindFirstFileW(pattern, entry);
+}
+HANDLE WINAPI SlowCreateFileW(LPCWSTR path, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model)
+{
+    if ((flags & FILE_FLAG_BACKUP_SEMANTICS) != 0) {
+        Sleep(300);
+        slowScanEvents += 'C';
+    }
+    return realCreateFileW(path, access, share, security, disposition, flags, model);
 }
 BOOL WINAPI RecordedPeekMessageW(LPMSG message, HWND window, UINT first, UINT last, UINT remove)
 {
@@ -244,69 +260,173 @@ BOOL WINAPI TimedDestroyWindow(HWND window)
     return realDestroyWindow(window);
 }
 
-TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
+// The slow calls and the looks at the queue, without the window: each slow call is followed by
+// a look before the next one, so the text is pairs of a slow call and a look.
+bool EachSlowCallThenALook(const std::string &events)
 {
-    Paths made = MakeTree(4, 1);
-    std::sort(made.begin(), made.end());
-    slowScanEvents.clear();
-    createdWindow = NULL;
-    windowCreatedAt = windowDestroyedAt = 0;
-    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
-        "kernel32.dll", "FindFirstFileW", (void *)SlowFindFirstFileW);
-    realPeekMessageW = (decltype(realPeekMessageW))fmhost::HookImport(
-        "user32.dll", "PeekMessageW", (void *)RecordedPeekMessageW);
-    realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
-        "user32.dll", "CreateDialogParamW", (void *)TimedCreateDialogParamW);
-    realDestroyWindow = (decltype(realDestroyWindow))fmhost::HookImport(
-        "user32.dll", "DestroyWindow", (void *)TimedDestroyWindow);
-    ASSERT_TRUE(realFindFirstFileW && realPeekMessageW && realCreateDialogParamW && realDestroyWindow);
-
-    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    fmhost::UnhookImport("kernel32.dll", "FindFirstFileW");
-    Paths found = FetchAll();
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(made, found);
-
-    // The root and four folders, each followed by a look at the queue (the dispatch comes
-    // every 100 ms of the plug-in's clock, and each open took 300); the window once a second
-    // has passed, so at the fourth open's look at the latest, before the fifth open.
-    std::string opensAndLooks = slowScanEvents;
-    opensAndLooks.erase(std::remove(opensAndLooks.begin(), opensAndLooks.end(), 'W'),
-                        opensAndLooks.end());
-    EXPECT_EQ("OQOQOQOQOQ", opensAndLooks) << "a folder opened without the host's queue moving";
-    size_t window = slowScanEvents.find('W');
-    ASSERT_NE(std::string::npos, window) << "no progress window";
-    EXPECT_LT(window, slowScanEvents.rfind('O')) << slowScanEvents;
-    ASSERT_NE(0u, windowDestroyedAt) << "the window was not destroyed";
-    EXPECT_GE(windowDestroyedAt - windowCreatedAt, 500u) << "the window flickered";
+    std::string calls;
+    for (char event : events)
+        if (event != 'W' && !(event == 'Q' && !calls.empty() && calls.back() == 'Q'))
+            calls += event;
+    if (calls.empty() || calls.size() % 2 != 0)
+        return false;
+    for (size_t i = 0; i < calls.size(); i += 2)
+        if ((calls[i] != 'O' && calls[i] != 'C') || calls[i + 1] != 'Q')
+            return false;
+    return true;
 }
 
-// A shutdown and then an init, sent while a scan walks (the host's loop runs inside it), leave
-// the plug-in as a fresh init does: the list is gone after the scan, and the extension filter
-// is reset, so that the next scan lists every file. Before, init left the old filter in
-// force while the dialog options were reset.
-TEST_F(ScanWatchTest, ShutdownAndInitDuringAScanResetTheFilterWhenItEnds)
+TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
 {
-    Paths made = MakeTree(3, 100);
-    ASSERT_TRUE(MakeFile(root_ + "\\notes.doc"));
-    ASSERT_EQ(kOk, CallText(kTarvSetFileFilter, "doc"));
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
-    bool sent = false;
-    onTick = [&]() {
-        if (sent)
-            return;
-        sent = true;
-        fmhost::SendShutdown();
-        EXPECT_EQ(kInitAccepted, fmhost::SendInit(fmhost::kFileMaker60));
+    static const struct {
+        const char *tree;
+        bool deepLink;            // a\b\c\link, leading to folder0
+        size_t searches, opens;   // the slow calls the walk makes
+    } trees[] = {
+        // The start and four folders; a tree without links opens none.
+        {"four one-file folders", false, 5, 0},
+        // The start, folder0, a, b, c and the link; the link's target, then the start, a, b
+        // and c to make sure that it does not lead back up.
+        {"a link three levels down", true, 6, 5},
     };
-    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    onTick = nullptr;
-    ASSERT_TRUE(sent);
-    EXPECT_TRUE(FetchAll().empty()) << "the list outlived the shutdown";
-    EXPECT_TRUE(fmhost::Violations().empty()) << fmhost::Violations().front();
+    const std::string base = root_;
+    for (size_t row = 0; row < sizeof trees / sizeof trees[0]; row++) {
+        const auto &tree = trees[row];
+        SCOPED_TRACE(tree.tree);
+        root_ = base + "\\tree" + std::to_string(row);
+        ASSERT_TRUE(CreateDirectoryA(root_.c_str(), NULL));
+        Paths made = MakeTree(tree.deepLink ? 1 : 4, 1);
+        if (tree.deepLink) {
+            ASSERT_TRUE(CreateDirectoryA((root_ + "\\a").c_str(), NULL));
+            ASSERT_TRUE(CreateDirectoryA((root_ + "\\a\\b").c_str(), NULL));
+            ASSERT_TRUE(CreateDirectoryA((root_ + "\\a\\b\\c").c_str(), NULL));
+            ASSERT_TRUE(MakeLink("../../../folder0", root_ + "\\a\\b\\c\\link"));
+            made.push_back(root_ + "\\a\\b\\c\\link\\file0.txt");
+        }
+        std::sort(made.begin(), made.end());
+        slowScanEvents.clear();
+        createdWindow = NULL;
+        windowCreatedAt = windowDestroyedAt = 0;
+        realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
+            "kernel32.dll", "FindFirstFileW", (void *)SlowFindFirstFileW);
+        realCreateFileW = (decltype(realCreateFileW))fmhost::HookImport(
+            "kernel32.dll", "CreateFileW", (void *)SlowCreateFileW);
+        realPeekMessageW = (decltype(realPeekMessageW))fmhost::HookImport(
+            "user32.dll", "PeekMessageW", (void *)RecordedPeekMessageW);
+        realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
+            "user32.dll", "CreateDialogParamW", (void *)TimedCreateDialogParamW);
+        realDestroyWindow = (decltype(realDestroyWindow))fmhost::HookImport(
+            "user32.dll", "DestroyWindow", (void *)TimedDestroyWindow);
+        ASSERT_TRUE(realFindFirstFileW && realCreateFileW && realPeekMessageW &&
+                    realCreateDialogParamW && realDestroyWindow);
 
-    EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    EXPECT_EQ(made.size() + 1, FetchAll().size()) << "the next scan kept the old filter";
+        EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+        fmhost::UnhookAllImports();
+        Paths found = FetchAll();
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(made, found);
+
+        // Every slow call followed by a look at the queue (the dispatch comes every 100 ms of
+        // the plug-in's clock, and each slow call took 300); the window once a second has
+        // passed, before the last search.
+        const std::string &events = slowScanEvents;
+        EXPECT_EQ(tree.searches, (size_t)std::count(events.begin(), events.end(), 'O')) << events;
+        EXPECT_EQ(tree.opens, (size_t)std::count(events.begin(), events.end(), 'C')) << events;
+        EXPECT_TRUE(EachSlowCallThenALook(events))
+            << "slow calls one after another without the host's queue moving: " << events;
+        size_t window = events.find('W');
+        ASSERT_NE(std::string::npos, window) << "no progress window";
+        EXPECT_LT(window, events.rfind('O')) << events;
+        ASSERT_NE(0u, windowDestroyedAt) << "the window was not destroyed";
+        EXPECT_GE(windowDestroyedAt - windowCreatedAt, 500u) << "the window flickered";
+    }
+}
+
+// What the host's main window does with a WM_APP that reaches it while a scan walks: it sends
+// a shutdown (when asked) and an init, from inside the scan's dispatch, as a host that goes
+// through its lifecycle from its own loop.
+bool shutdownFromHostWindow;
+int lifecycleDepth;       // MessagesInProgress() when the messages went; 0: they never did
+int32_t nestedInitAnswer;
+LRESULT CALLBACK LifecycleMainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP) {
+        lifecycleDepth = fmhost::MessagesInProgress();
+        if (shutdownFromHostWindow)
+            fmhost::SendShutdown();
+        nestedInitAnswer = fmhost::SendInit(fmhost::kFileMaker60);
+        return 0;
+    }
+    return CallWindowProcA(mainWindowProc, window, message, wParam, lParam);
+}
+
+// An init, alone or after a shutdown, sent while a scan filtered by "*.zzq" walks (the host's
+// loop runs inside it): the scan goes on with its own filter to its end, so its list holds
+// the .zzq files only (none, after a shutdown); then the filter is reset, as a fresh init
+// does, and the next scan lists every file. Before, init left the old filter in force while
+// the dialog options were reset; a reset carried out at once would let the rest of the
+// running scan list every file.
+TEST_F(ScanWatchTest, InitDuringAScanResetsTheFilterWhenItEnds)
+{
+    Paths everything, filtered;
+    for (int folder = 0; folder < 3; folder++) {
+        std::string folderPath = root_ + "\\folder" + std::to_string(folder);
+        ASSERT_TRUE(CreateDirectoryA(folderPath.c_str(), NULL));
+        for (int file = 0; file < 40; file++) {
+            std::string name = folderPath + "\\file" + std::to_string(file);
+            everything.push_back(name + ".txt");
+            everything.push_back(name + ".zzq");
+            filtered.push_back(name + ".zzq");
+        }
+    }
+    for (const std::string &path : everything)
+        ASSERT_TRUE(MakeFile(path));
+    std::sort(everything.begin(), everything.end());
+    std::sort(filtered.begin(), filtered.end());
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    static const struct {
+        const char *what;
+        bool shutdownToo;
+    } cases[] = {
+        {"init alone", false},
+        {"shutdown, then init", true},
+    };
+    for (const auto &sent : cases) {
+        SCOPED_TRACE(sent.what);
+        ASSERT_EQ(kOk, CallText(kTarvSetFileFilter, "*.zzq"));
+        shutdownFromHostWindow = sent.shutdownToo;
+        lifecycleDepth = 0;
+        nestedInitAnswer = 0;
+        mainWindowProc = (WNDPROC)SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC,
+                                                    (LONG_PTR)LifecycleMainWindowProc);
+        ASSERT_TRUE(mainWindowProc != NULL);
+        PostMessageA(fmhost::MainWindow(), WM_APP, 0, 0);
+        std::string answer = CallText(kTarvSetFolder, root_);
+        SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC, (LONG_PTR)mainWindowProc);
+        EXPECT_EQ(kOk, answer);
+        ASSERT_EQ(1, lifecycleDepth) << "the messages were not sent from inside the scan";
+        EXPECT_EQ(kInitAccepted, nestedInitAnswer);
+        EXPECT_TRUE(fmhost::Violations().empty()) << fmhost::Violations().front();
+
+        Paths found = FetchAll();
+        std::sort(found.begin(), found.end());
+        if (sent.shutdownToo) {
+            EXPECT_TRUE(found.empty()) << "the list outlived the shutdown";
+        } else {
+            size_t unfiltered = (size_t)std::count_if(
+                found.begin(), found.end(), [](const std::string &path) {
+                    return path.size() < 4 || path.compare(path.size() - 4, 4, ".zzq") != 0;
+                });
+            EXPECT_EQ(0u, unfiltered) << "the running scan lost its filter";
+            EXPECT_TRUE(filtered == found)
+                << found.size() << " paths found for " << filtered.size() << " .zzq files";
+        }
+        EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
+        found = FetchAll();
+        std::sort(found.begin(), found.end());
+        EXPECT_TRUE(everything == found) << "the next scan kept the old filter: " << found.size()
+                                         << " paths found for " << everything.size() << " files";
+    }
 }
 
 // A scan that runs past a second shows its window, owned by the host's main window, which is
@@ -538,4 +658,164 @@ TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
         for (const std::string &path : found)
             EXPECT_TRUE(std::binary_search(made.begin(), made.end(), path)) << path;
     }
+}
+
+// A tree made up for the walk through the plug-in's imports, too big to make on disk in a
+// test's time: the search of fakeRoot gives ".", "..", kFakeRootFiles files, then kFakeLinks
+// linked folders "link0", "link1", ..., each holding one file "f.txt". Opening linked folder n
+// gives a handle of the test's own, whose identity is n's alone. Every other call goes to
+// Windows (the walk's start is a real folder, and its identity a real one).
+const int kFakeRootFiles = 3;
+const int kFakeLinks = 16400;  // more than the 16,384 slots of the walk's table
+const int kLinkedFoldersKept = 12288;
+std::wstring fakeRoot;
+HANDLE const kFakeRootSearch = (HANDLE)(uintptr_t)0x7E570000;
+HANDLE const kFakeLinkSearch = (HANDLE)(uintptr_t)0x7E570004;
+const uintptr_t kFakeLinkHandles = 0x40000000;  // + 4 n: linked folder n, opened
+int fakeRootNext;
+int linksOpened, lastLinkOpened;
+BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
+BOOL(WINAPI *realFindClose)(HANDLE);
+BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+BOOL(WINAPI *realCloseHandle)(HANDLE);
+
+// n for a path inside linked folder n ("...\linkN\" and below), else -1.
+int FakeLinkNumber(LPCWSTR path)
+{
+    std::wstring prefix = fakeRoot + L"\\link";
+    if (wcsncmp(path, prefix.c_str(), prefix.size()) != 0)
+        return -1;
+    const wchar_t *digits = path + prefix.size();
+    wchar_t *end = NULL;
+    long n = wcstol(digits, &end, 10);
+    return end != digits && *end == L'\\' && n >= 0 && n < kFakeLinks ? (int)n : -1;
+}
+
+int FakeHandleLink(HANDLE handle)
+{
+    uintptr_t value = (uintptr_t)handle;
+    if (value < kFakeLinkHandles || value >= kFakeLinkHandles + 4 * (uintptr_t)kFakeLinks)
+        return -1;
+    return (int)((value - kFakeLinkHandles) / 4);
+}
+
+void FillFakeEntry(LPWIN32_FIND_DATAW entry, const std::wstring &name, DWORD attributes)
+{
+    memset(entry, 0, sizeof *entry);
+    entry->dwFileAttributes = attributes;
+    wcsncpy(entry->cFileName, name.c_str(), MAX_PATH - 1);
+}
+
+bool FillFakeRootEntry(int index, LPWIN32_FIND_DATAW entry)
+{
+    if (index < 2)
+        FillFakeEntry(entry, index == 0 ? L"." : L"..", FILE_ATTRIBUTE_DIRECTORY);
+    else if (index < 2 + kFakeRootFiles)
+        FillFakeEntry(entry, L"file" + std::to_wstring(index - 2) + L".txt",
+                      FILE_ATTRIBUTE_ARCHIVE);
+    else if (index < 2 + kFakeRootFiles + kFakeLinks)
+        FillFakeEntry(entry, L"link" + std::to_wstring(index - 2 - kFakeRootFiles),
+                      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    else
+        return false;
+    return true;
+}
+
+HANDLE WINAPI FakeFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
+{
+    if (fakeRoot + L"\\*.*" == pattern) {
+        fakeRootNext = 0;
+        FillFakeRootEntry(0, entry);
+        return kFakeRootSearch;
+    }
+    if (FakeLinkNumber(pattern) >= 0) {
+        FillFakeEntry(entry, L"f.txt", FILE_ATTRIBUTE_ARCHIVE);
+        return kFakeLinkSearch;
+    }
+    return realFindFirstFileW(pattern, entry);
+}
+BOOL WINAPI FakeFindNextFileW(HANDLE search, LPWIN32_FIND_DATAW entry)
+{
+    if (search == kFakeRootSearch && FillFakeRootEntry(++fakeRootNext, entry))
+        return TRUE;
+    if (search == kFakeRootSearch || search == kFakeLinkSearch) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    return realFindNextFileW(search, entry);
+}
+BOOL WINAPI FakeFindClose(HANDLE search)
+{
+    return search == kFakeRootSearch || search == kFakeLinkSearch ? TRUE : realFindClose(search);
+}
+HANDLE WINAPI FakeCreateFileW(LPCWSTR path, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model)
+{
+    int link = FakeLinkNumber(path);
+    if (link < 0)
+        return realCreateFileW(path, access, share, security, disposition, flags, model);
+    linksOpened++;
+    lastLinkOpened = link;
+    return (HANDLE)(kFakeLinkHandles + 4 * (uintptr_t)link);
+}
+BOOL WINAPI FakeGetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    int link = FakeHandleLink(file);
+    if (link < 0)
+        return realGetFileInformationByHandle(file, information);
+    memset(information, 0, sizeof *information);
+    information->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    information->dwVolumeSerialNumber = 0x7E57F01D;
+    information->nFileIndexHigh = 0x7E57;
+    information->nFileIndexLow = (DWORD)link;
+    return TRUE;
+}
+BOOL WINAPI FakeCloseHandle(HANDLE handle)
+{
+    return FakeHandleLink(handle) >= 0 ? TRUE : realCloseHandle(handle);
+}
+
+// More linked folders than the walk keeps track of (12,288): it enters that many, meets the
+// next one, stops there with -003, and every path found until then comes back, in the order
+// found. The walk looks at no linked folder after it has stopped. Without the limit, the
+// table's search would never end once every slot is taken (the test program's watchdog then
+// ends it); without the stop, the scan would leave the later links out and answer 000 as if
+// its list were whole.
+TEST_F(ScanWatchTest, MoreLinkedFoldersThanTheWalkKeepsTrackOfStopIt)
+{
+    fakeRoot.assign(root_.begin(), root_.end());
+    fakeRootNext = 0;
+    linksOpened = 0;
+    lastLinkOpened = -1;
+    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
+        "kernel32.dll", "FindFirstFileW", (void *)FakeFindFirstFileW);
+    realFindNextFileW = (decltype(realFindNextFileW))fmhost::HookImport(
+        "kernel32.dll", "FindNextFileW", (void *)FakeFindNextFileW);
+    realFindClose = (decltype(realFindClose))fmhost::HookImport(
+        "kernel32.dll", "FindClose", (void *)FakeFindClose);
+    realCreateFileW = (decltype(realCreateFileW))fmhost::HookImport(
+        "kernel32.dll", "CreateFileW", (void *)FakeCreateFileW);
+    realGetFileInformationByHandle = (decltype(realGetFileInformationByHandle))fmhost::HookImport(
+        "kernel32.dll", "GetFileInformationByHandle", (void *)FakeGetFileInformationByHandle);
+    realCloseHandle = (decltype(realCloseHandle))fmhost::HookImport(
+        "kernel32.dll", "CloseHandle", (void *)FakeCloseHandle);
+    ASSERT_TRUE(realFindFirstFileW && realFindNextFileW && realFindClose && realCreateFileW &&
+                realGetFileInformationByHandle && realCloseHandle);
+
+    std::string answer = CallText(kTarvSetFolder, root_);
+    fmhost::UnhookAllImports();
+    EXPECT_EQ(kCannotIterate, answer)
+        << "the scan left linked folders out and called its list whole";
+    EXPECT_EQ(kLinkedFoldersKept + 1, linksOpened) << "linked folders looked at";
+    EXPECT_EQ(kLinkedFoldersKept, lastLinkOpened);
+
+    Paths expected;
+    for (int file = 0; file < kFakeRootFiles; file++)
+        expected.push_back(root_ + "\\file" + std::to_string(file) + ".txt");
+    for (int link = 0; link < kLinkedFoldersKept; link++)
+        expected.push_back(root_ + "\\link" + std::to_string(link) + "\\f.txt");
+    Paths found = FetchAll();
+    EXPECT_TRUE(expected == found) << found.size() << " paths came back for " << expected.size()
+                                   << " found before the stop";
 }
