@@ -86,7 +86,7 @@ static bool IsDotOrDotDot(const WCHAR *name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// After every entry, every folder opened and before every identity looked up: the progress
+// After every entry, every folder opened and every identity looked up: the progress
 // watch looks at the clock (a read of memory the system keeps up to date), so that the host's
 // queue is looked at about every tenth of a second of work however the entries are spread
 // over folders, and only a single slow call holds it up. Returns false when the user has
@@ -99,19 +99,19 @@ static bool KeepHostAlive(void)
 // True when target is a folder on the way down to the folder being read (the walk's start
 // included): entering it would repeat the walk without end. Also true once the user has
 // cancelled, so that nothing more is entered. Each look-up opens a folder, which a slow disk
-// can make slow: the host is kept alive between them.
+// can make slow: the host is kept alive after each.
 static bool LeadsBackUp(const FileIdentity *target)
 {
     WCHAR levelPath[kScanPathCapacity];
     for (int level = 0; level < walk.depth; level++) {
         WalkLevel *way = &walk.levels[level];
         if (way->state == kIdentityNotLooked) {
-            if (!KeepHostAlive())
-                return true;
             memcpy(levelPath, walk.folder, way->folderLength * sizeof(WCHAR));
             levelPath[way->folderLength] = 0;
             way->state = IdentityOfPath(levelPath, &way->identity) ? kIdentityKnown
                                                                   : kIdentityUnavailable;
+            if (!KeepHostAlive())
+                return true;
         }
         if (way->state == kIdentityKnown && SameIdentity(&way->identity, target))
             return true;
@@ -148,12 +148,13 @@ static bool NoteEnteredLink(const FileIdentity *target)
 
 // True when the walk may enter the linked folder now in walk.folder: it can be identified, it
 // does not lead back up, and no link led the walk into it before in this scan (a folder reached
-// by several links is walked once, under the first way found).
+// by several links is walked once, under the first way found). False once the user has
+// cancelled. The host is kept alive after every folder opened for an identity.
 static bool MayEnterLink(void)
 {
     FileIdentity target;
-    return IdentityOfPath(walk.folder, &target) && !LeadsBackUp(&target) &&
-           NoteEnteredLink(&target);
+    bool identified = IdentityOfPath(walk.folder, &target);
+    return KeepHostAlive() && identified && !LeadsBackUp(&target) && NoteEnteredLink(&target);
 }
 
 // Puts the found entry's own name (length units), converted, into walk.foundLongName. Returns
