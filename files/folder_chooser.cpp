@@ -43,20 +43,18 @@ static bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; 
 // must be its parent's path and one name more, and writes '?' over every separator inside a
 // name, so that the path names no folder. Returns false when a level's path does not follow
 // from its parent's (or the check cannot be made): the path is then not the item's own.
-static bool MaskSeparatorsInsideNames(LPCITEMIDLIST chosen, WCHAR *path)
+static bool MaskSeparatorsInsideNames(LPITEMIDLIST chosen, WCHAR *path)
 {
+    // The list is ours until it is freed: it is cut after each level in turn, to ask for that
+    // level's path, and put back.
+    BYTE *levels = (BYTE *)chosen;
     size_t size = 0;
-    while (((const SHITEMID *)((const BYTE *)chosen + size))->cb != 0)
-        size += ((const SHITEMID *)((const BYTE *)chosen + size))->cb;
-    // A copy, cut after each level in turn to ask for that level's path.
-    BYTE *levels = (BYTE *)CoTaskMemAlloc(size + sizeof(USHORT));
-    if (levels == NULL)
-        return false;
-    memcpy(levels, chosen, size + sizeof(USHORT));
+    while (((const SHITEMID *)(levels + size))->cb != 0)
+        size += ((const SHITEMID *)(levels + size))->cb;
     WCHAR shellPath[MAX_PATH], parentPath[MAX_PATH], levelPath[MAX_PATH];
     memcpy(shellPath, path, sizeof shellPath);
     memset(parentPath, 0, sizeof parentPath);
-    // The empty list at the copy's end is the desktop, the parent of the first level.
+    // The empty list at the list's end is the desktop, the parent of the first level.
     bool parentKnown = SHGetPathFromIDListW((LPCITEMIDLIST)(levels + size), parentPath) != 0;
     bool proven = true;
     size_t pathLength = wcslen(shellPath);
@@ -89,7 +87,6 @@ static bool MaskSeparatorsInsideNames(LPCITEMIDLIST chosen, WCHAR *path)
         memcpy(parentPath, levelPath, sizeof parentPath);
         parentKnown = levelKnown;
     }
-    CoTaskMemFree(levels);
     return proven;
 }
 
