@@ -44,15 +44,19 @@ size_t DeviceNameBaseLength(const Utf16Unit *name, size_t length)
     return port ? base : 0;
 }
 
-// True when a name between separators in path (either slash) is "." or "..".
-static bool HasDotName(const Utf16Unit *path)
+// True when a name between separators in path (either slash) is "." or "..", or, when Win32
+// reads the path (resolved: true), any name of dots and blanks alone, which it may trim to one
+// of them ("... ", ".. ").
+static bool HasDotName(const Utf16Unit *path, bool resolved)
 {
     const Utf16Unit *name = path;
     for (;;) {
-        size_t length = 0;
-        while (name[length] != 0 && !IsSeparator(name[length]))
-            length++;
-        if ((length == 1 || length == 2) && name[0] == '.' && name[length - 1] == '.')
+        size_t length = 0, dots = 0, blanks = 0;
+        for (; name[length] != 0 && !IsSeparator(name[length]); length++) {
+            dots += name[length] == '.';
+            blanks += name[length] == ' ';
+        }
+        if (dots > 0 && dots + blanks == length && (resolved || (length <= 2 && blanks == 0)))
             return true;
         if (name[length] == 0)
             return false;
@@ -72,7 +76,7 @@ static bool IsInDeviceNamespace(const Utf16Unit *path)
         !IsSeparator(path[3]))
         return false;
     const Utf16Unit *rest = path + 4;
-    if (HasDotName(rest))
+    if (HasDotName(rest, path[2] == '.'))
         return true;
     Utf16Unit drive = AsciiUpper(rest[0]);
     if (drive >= 'A' && drive <= 'Z' && rest[1] == ':' && IsSeparator(rest[2]))

@@ -27,6 +27,8 @@ TEST(IsDeviceName, RecognisesDevicesWithExtensionsFoldersAndBlanks)
         {u"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", true}, {u"//./C:/../GLOBALROOT", true},
         {u"\\\\?\\C:\\a\\..\\..\\x", true}, {u"\\\\?\\UNC\\server\\..\\x", true},
         {u"\\\\.\\C:\\.\\x", true}, {u"\\\\?\\C:\\Data\\..", true}, {u"\\\\.\\C:/x/.", true},
+        // Names of dots and blanks alone, which Win32 may trim to ".." in a "\\.\" path.
+        {u"\\\\.\\C:\\...\\GLOBALROOT", true}, {u"\\\\.\\C:\\.. \\GLOBALROOT", true},
         // Ordinary names.
         {u"", false}, {u"C:\\", false}, {u"C:", false}, {u"CONSOLE", false}, {u"NULL.txt", false},
         {u"COM0", false}, {u"COM10", false}, {u"LPT", false}, {u"xNUL", false}, {u" NUL", false},
