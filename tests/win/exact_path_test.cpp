@@ -10,6 +10,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -273,6 +274,23 @@ protected:
         EXPECT_FALSE(driver.TimedOut());
         EXPECT_TRUE(pressed);
     }
+
+    // Tarv-ChooseFolder with the real browser: select picks the folder in it, then OK. What
+    // it gave in *result.
+    void ChooseInFolderBrowser(const std::function<bool(HWND)> &select, fmhost::CallResult *result)
+    {
+        bool selected = false, pressed = false;
+        DialogDriver driver({
+            [&](HWND dialog) { selected = select(dialog); },
+            [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
+        });
+        *result = Call(kTarvChooseFolder, "Pick a folder");
+        ASSERT_TRUE(driver.Seen()) << "the browser never appeared";
+        EXPECT_FALSE(driver.TimedOut());
+        EXPECT_TRUE(selected);
+        EXPECT_TRUE(pressed);
+        ASSERT_TRUE(result->touched);
+    }
 };
 
 }  // namespace
@@ -421,17 +439,9 @@ TEST_F(ExactPathDialogTest, FolderBrowserGivesTheChosenFolder)
 {
     std::wstring folder = Wide(TestScratchFolder()) + L"\\" + kCyrillicFolder;
     ASSERT_TRUE(MakeFolderW(folder));
-    bool selected = false, pressed = false;
-    DialogDriver driver({
-        [&](HWND dialog) { selected = SelectFolderPath(dialog, folder); },
-        [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
-    });
-    fmhost::CallResult result = Call(kTarvChooseFolder, "Pick a folder");
-    ASSERT_TRUE(driver.Seen()) << "the browser never appeared";
-    EXPECT_FALSE(driver.TimedOut());
-    EXPECT_TRUE(selected);
-    EXPECT_TRUE(pressed);
-    ASSERT_TRUE(result.touched);
+    fmhost::CallResult result;
+    ASSERT_NO_FATAL_FAILURE(ChooseInFolderBrowser(
+        [&](HWND dialog) { return SelectFolderPath(dialog, folder); }, &result));
     SCOPED_TRACE(result.text);
     EXPECT_EQ(std::string::npos, result.text.find('?'));
     EXPECT_EQ(IdentityOf(folder), Open(result.text));
@@ -451,17 +461,12 @@ TEST_F(ExactPathDialogTest, FolderBrowserNeverGivesAPathThroughANameWithABacksla
                               &error)) << error;
     const FileId other = IdentityOf(Wide(parent) + L"\\x\\y");
     ASSERT_FALSE(other.empty());
-    bool selected = false, pressed = false;
-    DialogDriver driver({
-        [&](HWND dialog) { selected = SelectFolderPath(dialog, parent) && SelectChildFolder(dialog, L"x\\y"); },
-        [&](HWND dialog) { pressed = PressButton(dialog, IDOK); },
-    });
-    fmhost::CallResult result = Call(kTarvChooseFolder, "Pick a folder");
-    ASSERT_TRUE(driver.Seen()) << "the browser never appeared";
-    EXPECT_FALSE(driver.TimedOut());
-    EXPECT_TRUE(selected);
-    EXPECT_TRUE(pressed);
-    ASSERT_TRUE(result.touched);
+    fmhost::CallResult result;
+    ASSERT_NO_FATAL_FAILURE(ChooseInFolderBrowser(
+        [&](HWND dialog) {
+            return SelectFolderPath(dialog, parent) && SelectChildFolder(dialog, L"x\\y");
+        },
+        &result));
     SCOPED_TRACE(result.text);
     EXPECT_EQ(parent + "\\", result.text.substr(0, parent.size() + 1));
     EXPECT_NE(other, Open(result.text));
