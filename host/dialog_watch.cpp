@@ -6,7 +6,6 @@
 #include <commdlg.h>
 #include <shlobj.h>
 #include <stdio.h>
-#include <string.h>
 #include <string>
 #include <vector>
 
@@ -67,15 +66,10 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     HWND window = (HWND)wParam;
     if (code == HCBT_ACTIVATE) {
-        char className[64] = {0};
-        GetClassNameA(window, className, sizeof className - 1);
         bool known = false;
         for (const OpenDialog &dialog : openDialogs)
             known = known || dialog.window == window;
-        // Under Wine this thread's hook also sees other processes' windows become active: a
-        // dialog of another program on the same Wine server is not the plug-in's to report.
-        bool ours = GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId();
-        if (!known && ours && strcmp(className, "#32770") == 0 && !IsScanProgressWindow(window)) {
+        if (!known && IsDialogOfThisThread(window) && !IsScanProgressWindow(window)) {
             openDialogs.push_back(OpenDialog{window, GetTickCount(), false});
             appeared++;
             if (announceWaiting && timer == 0)

@@ -203,6 +203,10 @@ void SetAutoCloseModals(bool on, DWORD giveUpAfterMs = 10000);
 // The plug-in's scan progress window (known by its folder and count lines), which waits for
 // nobody and goes when the scan ends: auto-close leaves it alone.
 bool IsScanProgressWindow(HWND window);
+// A dialog (class #32770) of the calling thread. Under Wine a thread's CBT hook also sees
+// other processes' windows become active: a dialog of another program on the same Wine server
+// is not this thread's to drive, close or report.
+bool IsDialogOfThisThread(HWND window);
 const std::vector<ModalRecord> &ClosedModals();
 void ClearClosedModals();
 

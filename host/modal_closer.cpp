@@ -111,15 +111,10 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE) {
         HWND window = (HWND)wParam;
-        char className[64] = {0};
-        GetClassNameA(window, className, sizeof className - 1);
         bool known = false;
         for (const TrackedDialog &dialog : tracked)
             known = known || dialog.window == window;
-        // Under Wine this thread's hook also sees other processes' windows become active: a
-        // dialog of another program on the same Wine server is not the plug-in's to close.
-        bool ours = GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId();
-        if (strcmp(className, "#32770") == 0 && ours && !known && !IsScanProgressWindow(window)) {
+        if (IsDialogOfThisThread(window) && !known && !IsScanProgressWindow(window)) {
             tracked.push_back(TrackedDialog{window, GetTickCount(), 0, false});
             if (timer == 0)
                 timer = SetTimer(NULL, 0, kTickMs, CloseTimer);
@@ -129,6 +124,14 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace
+
+bool IsDialogOfThisThread(HWND window)
+{
+    char className[64] = {0};
+    GetClassNameA(window, className, sizeof className - 1);
+    return GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId() &&
+           strcmp(className, "#32770") == 0;
+}
 
 bool IsScanProgressWindow(HWND window)
 {

@@ -99,7 +99,7 @@ void CALLBACK Step(HWND, UINT, UINT_PTR, DWORD)
 LRESULT CALLBACK Cbt(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE && drive.dialog == NULL) {
-        if (IsDialogOfThisThread((HWND)wParam)) {
+        if (fmhost::IsDialogOfThisThread((HWND)wParam)) {
             drive.dialog = (HWND)wParam;
             timer = SetTimer(NULL, 0, 40, Step);
         }

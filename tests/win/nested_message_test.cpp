@@ -191,7 +191,7 @@ LRESULT CALLBACK InfoCbt(int code, WPARAM wParam, LPARAM lParam)
         for (HWND dialog : info.dialogs)
             known = known || dialog == (HWND)wParam;
         // The outer dialog is activated again when the nested one closes.
-        if (IsDialogOfThisThread((HWND)wParam) && !known)
+        if (fmhost::IsDialogOfThisThread((HWND)wParam) && !known)
             info.dialogs.push_back((HWND)wParam);
     }
     return CallNextHookEx(infoHook, code, wParam, lParam);

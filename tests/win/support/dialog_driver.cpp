@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include "host/emulator.h"
+
 namespace {
 
 DialogDriver *activeDriver = NULL;
@@ -54,11 +56,6 @@ HTREEITEM FindTreeItem(HWND tree, HTREEITEM first, const std::string &text, int 
 
 }  // namespace
 
-bool IsDialogOfThisThread(HWND window)
-{
-    return GetWindowThreadProcessId(window, NULL) == GetCurrentThreadId() && IsDialogClass(window);
-}
-
 DialogDriver::DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs, UINT tickMs)
     : steps_(std::move(steps)), timeoutMs_(timeoutMs), tickMs_(tickMs), threadId_(GetCurrentThreadId())
 {
@@ -90,7 +87,7 @@ LRESULT CALLBACK DialogDriver::CbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     DialogDriver *driver = activeDriver;
     if (code == HCBT_ACTIVATE && driver != NULL && driver->dialog_ == NULL &&
-        IsDialogOfThisThread((HWND)wParam)) {
+        fmhost::IsDialogOfThisThread((HWND)wParam)) {
         driver->dialog_ = (HWND)wParam;
         driver->seenAt_ = GetTickCount();
         driver->timer_ = SetTimer(NULL, 0, driver->tickMs_, Tick);

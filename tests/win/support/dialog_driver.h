@@ -71,11 +71,6 @@ private:
     std::atomic<bool> timedOut_{false};
 };
 
-// Whether window is a dialog-class window (#32770) of the calling thread. A thread's CBT hook
-// also sees other processes' windows become active under Wine, and the test programs share one
-// Wine server, so a hook that drives or records dialogs takes only those of its own thread.
-bool IsDialogOfThisThread(HWND window);
-
 // Presses a button by sending its command to the dialog, as a click would. Returns false,
 // pressing nothing, when the button is missing or disabled (Wine would act on a disabled one).
 bool PressButton(HWND dialog, int buttonId);
