@@ -181,7 +181,7 @@ BOOL WINAPI WatchedMessageBeep(UINT type)
 // Points the plug-in's import at the wrapper and keeps the real function; not imported: no hook.
 template <typename Function> void Watch(const char *dll, const char *name, Function wrapper, Function *real)
 {
-    *real = (Function)HookImport(dll, name, (void *)wrapper);
+    *real = HookImportAs(dll, name, wrapper);
 }
 
 }  // namespace

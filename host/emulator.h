@@ -180,6 +180,13 @@ void ClearNestedMessages();
 // "#17") at replacement. Returns the address it had (the real function), or NULL when the
 // plug-in does not import it. Hooks stay until UnhookImport/UnhookAllImports/UnloadPlugin.
 void *HookImport(const char *dll, const char *function, void *replacement);
+// HookImport for a replacement of the function's own type: returns the real function as that
+// type (NULL when the module does not import it).
+template <typename Function>
+Function HookImportAs(const char *dll, const char *function, Function replacement)
+{
+    return (Function)HookImport(dll, function, (void *)replacement);
+}
 void UnhookImport(const char *dll, const char *function);
 void UnhookAllImports();
 // Names of every function the plug-in imports, as "dll!function" (dll in lower case).

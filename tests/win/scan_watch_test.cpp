@@ -307,16 +307,13 @@ TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
         slowScanEvents.clear();
         createdWindow = NULL;
         windowCreatedAt = windowDestroyedAt = 0;
-        realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
-            "kernel32.dll", "FindFirstFileW", (void *)SlowFindFirstFileW);
-        realCreateFileW = (decltype(realCreateFileW))fmhost::HookImport(
-            "kernel32.dll", "CreateFileW", (void *)SlowCreateFileW);
-        realPeekMessageW = (decltype(realPeekMessageW))fmhost::HookImport(
-            "user32.dll", "PeekMessageW", (void *)RecordedPeekMessageW);
-        realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
-            "user32.dll", "CreateDialogParamW", (void *)TimedCreateDialogParamW);
-        realDestroyWindow = (decltype(realDestroyWindow))fmhost::HookImport(
-            "user32.dll", "DestroyWindow", (void *)TimedDestroyWindow);
+        realFindFirstFileW =
+            fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", SlowFindFirstFileW);
+        realCreateFileW = fmhost::HookImportAs("kernel32.dll", "CreateFileW", SlowCreateFileW);
+        realPeekMessageW = fmhost::HookImportAs("user32.dll", "PeekMessageW", RecordedPeekMessageW);
+        realCreateDialogParamW =
+            fmhost::HookImportAs("user32.dll", "CreateDialogParamW", TimedCreateDialogParamW);
+        realDestroyWindow = fmhost::HookImportAs("user32.dll", "DestroyWindow", TimedDestroyWindow);
         ASSERT_TRUE(realFindFirstFileW && realCreateFileW && realPeekMessageW &&
                     realCreateDialogParamW && realDestroyWindow);
 
@@ -542,8 +539,8 @@ TEST_F(ScanWatchTest, HostQueueMovesWithoutLettingInputThrough)
 TEST_F(ScanWatchTest, ShortScanShowsNoWindow)
 {
     MakeTree(3, 50);
-    realCreateDialogParamW = (decltype(realCreateDialogParamW))fmhost::HookImport(
-        "user32.dll", "CreateDialogParamW", (void *)CountedCreateDialogParamW);
+    realCreateDialogParamW =
+        fmhost::HookImportAs("user32.dll", "CreateDialogParamW", CountedCreateDialogParamW);
     ASSERT_TRUE(realCreateDialogParamW != NULL);
     EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
     EXPECT_EQ(0, dialogsCreated);
@@ -788,18 +785,13 @@ TEST_F(ScanWatchTest, MoreLinkedFoldersThanTheWalkKeepsTrackOfStopIt)
     fakeRootNext = 0;
     linksOpened = 0;
     lastLinkOpened = -1;
-    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
-        "kernel32.dll", "FindFirstFileW", (void *)FakeFindFirstFileW);
-    realFindNextFileW = (decltype(realFindNextFileW))fmhost::HookImport(
-        "kernel32.dll", "FindNextFileW", (void *)FakeFindNextFileW);
-    realFindClose = (decltype(realFindClose))fmhost::HookImport(
-        "kernel32.dll", "FindClose", (void *)FakeFindClose);
-    realCreateFileW = (decltype(realCreateFileW))fmhost::HookImport(
-        "kernel32.dll", "CreateFileW", (void *)FakeCreateFileW);
-    realGetFileInformationByHandle = (decltype(realGetFileInformationByHandle))fmhost::HookImport(
-        "kernel32.dll", "GetFileInformationByHandle", (void *)FakeGetFileInformationByHandle);
-    realCloseHandle = (decltype(realCloseHandle))fmhost::HookImport(
-        "kernel32.dll", "CloseHandle", (void *)FakeCloseHandle);
+    realFindFirstFileW = fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", FakeFindFirstFileW);
+    realFindNextFileW = fmhost::HookImportAs("kernel32.dll", "FindNextFileW", FakeFindNextFileW);
+    realFindClose = fmhost::HookImportAs("kernel32.dll", "FindClose", FakeFindClose);
+    realCreateFileW = fmhost::HookImportAs("kernel32.dll", "CreateFileW", FakeCreateFileW);
+    realGetFileInformationByHandle = fmhost::HookImportAs(
+        "kernel32.dll", "GetFileInformationByHandle", FakeGetFileInformationByHandle);
+    realCloseHandle = fmhost::HookImportAs("kernel32.dll", "CloseHandle", FakeCloseHandle);
     ASSERT_TRUE(realFindFirstFileW && realFindNextFileW && realFindClose && realCreateFileW &&
                 realGetFileInformationByHandle && realCloseHandle);
 
