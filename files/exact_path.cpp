@@ -10,7 +10,7 @@
 #include "files/file_identity.h"
 #include "plugin/host_text.h"
 
-static bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
+bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
 
 // True when the units [a, a + aLength) and [b, b + bLength) are the same text without regard
 // to case, as Windows compares names.

@@ -42,6 +42,9 @@ NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
                           const CodePageMaps *hostMaps, char *out, size_t capacity,
                           size_t *written);
 
+// True for '\\' and '/', both of which Windows reads as a separator in a path.
+bool IsPathSeparator(WCHAR unit);
+
 // Writes path (zero-terminated UTF-16, a full path) into out (capacity bytes, terminator
 // included) one name at a time with FoundNameToCodes, the short name that Windows gives for
 // each name (GetShortPathNameW) standing ready; '\' and '/' are copied. The path's root (a

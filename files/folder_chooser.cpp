@@ -34,8 +34,6 @@ static int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM messagePar
     return 0;
 }
 
-static bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
-
 // The shell joins the names of the chosen item's folders into its path with '\', so a name
 // that holds '\' or '/' (a Unix name under Wine: "x\y" beside a folder x holding y) is read
 // back as several names, and the path leads to another folder. Checks the path (from
