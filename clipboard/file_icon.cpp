@@ -9,8 +9,7 @@
 #include "clipboard/icon_pixels.h"
 #include "clipboard/snapshot.h"
 #include "encoding/codepage.h"
-#include "encoding/wide_text.h"
-#include "files/device_name.h"
+#include "files/script_path.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/host_window.h"
@@ -111,8 +110,9 @@ static HPALETTE BuildBitmapPalette(HBITMAP bitmap)
 // on the clipboard: the icon's colour bitmap, its transparent pixels set to the window
 // colour, as CF_BITMAP, and beside it CF_PALETTE with the bitmap's palette (a NULL handle for
 // more than 8 bits per pixel). Writes status 0 into result on success, -1 on every failure:
-// - an empty path or one of spaces only, a device name, no icon from the shell (no such file
-//   or folder), an icon that can't be taken apart or has no colour bitmap, or no drawing
+// - a path that names no file by the rules of ScriptPathToWide (a device, a wildcard, more
+//   than the shell reads, ...), one of spaces only, no icon from the shell (no such file or
+//   folder), an icon that can't be taken apart or has no colour bitmap, or no drawing
 //   context: the clipboard is not touched;
 // - the clipboard can't be opened (another window has it open) or emptied: not touched;
 // - the clipboard refuses the bitmap: it is left emptied (the palette may be on it).
@@ -137,13 +137,14 @@ static void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, Ico
     ReadTextParameter(parameter, iconPath, kTextCapacity);
     // Before anything can fail, so that a later restore has what the clipboard held.
     TakeClipboardSnapshot();
-    bool pathRead = HostPathToWide(iconPath, widePath, kTextCapacity);
+    ConvertHostToWindows(iconPath);
+    bool pathAdmitted = ScriptPathToWide(iconPath, CurrentWindowsCodePage(), NULL, kPathForShell,
+                                         widePath, kTextCapacity);
 
     HRESULT oleInitialized = OleInitialize(NULL);
     HRESULT comInitialized = CoInitialize(NULL);
     UINT flags = SHGFI_ICON | (size == kSmallIcon ? SHGFI_SMALLICON : SHGFI_LARGEICON);
-    // A device (NUL, COM1, ...) has no icon of its own, and asking the shell for one opens it.
-    if (!pathRead || IsBlankPath(widePath) || IsDeviceName(widePath) ||
+    if (!pathAdmitted || IsBlankPath(widePath) ||
         SHGetFileInfoW(widePath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
         goto done;
 

@@ -6,12 +6,6 @@
 #include <limits.h>
 #include <string.h>
 
-bool HostPathToWide(char *path, WCHAR *out, size_t capacity)
-{
-    ConvertHostToWindows(path);
-    return WindowsCodesToWide(path, CurrentWindowsCodePage(), out, capacity);
-}
-
 bool WindowsCodesToWide(const char *text, unsigned codePage, WCHAR *out, size_t capacity)
 {
     if (out == NULL || capacity == 0)

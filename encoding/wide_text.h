@@ -16,12 +16,6 @@
 #include "encoding/lead_bytes.h"
 #include "encoding/utf16_text.h"
 
-// Converts path (zero-terminated, host codes) in place to Windows codes with the current
-// table, then reads it into out as UTF-16 in the current locale's code page (capacity in
-// units, terminator included). Returns false, out empty, when it needs more than capacity - 1
-// units.
-bool HostPathToWide(char *path, WCHAR *out, size_t capacity);
-
 // Reads text (zero-terminated) in Windows code page codePage (1250, 1251, 1252; 0 for the
 // system's ANSI code page) into out as UTF-16. Returns false, out empty, when it needs more
 // than capacity - 1 units.

@@ -58,20 +58,19 @@ static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCH
             else
                 others++;
         }
-    } while (others == 0 && FindNextFileW(search, &found));
+    } while (entry <= 1 && others == 0 && FindNextFileW(search, &found));
     FindClose(search);
     return entry == 1 && others == 0;
 }
 
 // True when shortName (zero-terminated) leads to the entry name (length units) in folder
 // (zero-terminated, ending in a separator, its names all reading back as themselves), and to
-// no other: the short name reads back as itself, and
-//   - a name that reads back as itself opens a file: the short name must open that very file
-//     (the same volume and file index);
-//   - any other name cannot be opened as it stands: no other entry of the folder may answer
-//     to the short name (OnlyTheEntryAnswersTo).
-// Short names can clash (Wine makes them from a hash of the long name, and opens the first
-// entry it meets that has it), so Windows' word is not taken for it, nor a plain search's.
+// no other: the short name reads back as itself, no other entry of the folder answers to it
+// (OnlyTheEntryAnswersTo), and, when the name reads back as itself and so opens a file, the
+// short name opens that very file (SameIdentity). Short names can clash (Wine makes them from
+// a hash of the long name, and opens the first entry it meets that has it; two Unix names can
+// even reach Windows as one), so Windows' word is not taken for it, nor a plain search's, nor,
+// alone, an identity that may repeat (a volume without a serial).
 static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
                               size_t length)
 {
@@ -84,8 +83,10 @@ static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const
     if (folderLength > kTextCapacity - 1)
         return false;
     memcpy(proofPath, folder, folderLength * sizeof(WCHAR));
+    if (!OnlyTheEntryAnswersTo(proofPath, folderLength, shortName, shortLength, name, length))
+        return false;
     if (!NameReadsBackAsItself(name, length))
-        return OnlyTheEntryAnswersTo(proofPath, folderLength, shortName, shortLength, name, length);
+        return true;
     if (folderLength + shortLength > kTextCapacity - 1 || folderLength + length > kTextCapacity - 1)
         return false;
     FileIdentity byShortName, byName;
@@ -95,6 +96,32 @@ static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const
     memcpy(proofPath + folderLength, name, length * sizeof(WCHAR));
     proofPath[folderLength + length] = 0;
     return IdentityOfPath(proofPath, &byName) && SameIdentity(&byShortName, &byName);
+}
+
+bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)
+{
+    WCHAR pattern[kTextCapacity];
+    size_t folderLength = wcslen(folder);
+    if (folderLength + length + 1 > kTextCapacity - 1)
+        return false;
+    memcpy(pattern, folder, folderLength * sizeof(WCHAR));
+    memcpy(pattern + folderLength, name, length * sizeof(WCHAR));
+    pattern[folderLength + length] = L'*';
+    pattern[folderLength + length + 1] = 0;
+    WIN32_FIND_DATAW found;
+    memset(&found, 0, sizeof found);
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    int named = 0;
+    do {
+        found.cFileName[MAX_PATH - 1] = 0;
+        if (wcslen(found.cFileName) == length &&
+            memcmp(found.cFileName, name, length * sizeof(WCHAR)) == 0)
+            named++;
+    } while (named <= 1 && FindNextFileW(search, &found));
+    FindClose(search);
+    return named == 1;
 }
 
 NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,

@@ -30,10 +30,10 @@ enum NameForm {
 //   - the name itself when it fits the code page (see WideNameToWindowsCodes) and, under
 //     kNamesAsFound, reads back as itself;
 //   - else shortName (zero-terminated; NULL or empty when there is none) when it fits and is
-//     proven to lead to this entry and no other: it reads back as itself, and it opens the
-//     very file the name opens or, for a name that cannot be opened as it stands, no other
-//     entry of folder answers to it (short names can clash: Wine makes them from a hash of the
-//     long name, so Windows' word is not taken for it); the proof is made only then;
+//     proven to lead to this entry and no other: it reads back as itself, no other entry of
+//     folder answers to it, and it opens the very file the name opens, unless the name cannot
+//     be opened as it stands (short names can clash: Wine makes them from a hash of the long
+//     name, so Windows' word is not taken for it); the proof is made only then;
 //   - else the name with kUnfitCharacter for each character that does not fit and, under
 //     kNamesAsFound, each that MaskRewrittenCharacters masks.
 // *written receives the bytes written without the terminator.
@@ -41,6 +41,12 @@ NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
                           const WCHAR *shortName, NameRule rule, unsigned codePage,
                           const CodePageMaps *hostMaps, char *out, size_t capacity,
                           size_t *written);
+
+// True when, of the entries of folder (zero-terminated, ending in a separator), exactly one
+// has the name (length units, reading back as itself), in this case: opening the name leads
+// to that entry. Under Wine two Unix names can reach Windows as one (invalid UTF-8 in each
+// becomes U+FFFD), and the name then opens the first of them. One search.
+bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length);
 
 // True for '\\' and '/', both of which Windows reads as a separator in a path.
 bool IsPathSeparator(WCHAR unit);

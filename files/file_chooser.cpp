@@ -17,6 +17,7 @@
 #include "files/exact_path.h"
 #include "files/file_chooser.h"
 #include "files/path_exists.h"
+#include "files/script_path.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/host_window.h"
@@ -65,15 +66,17 @@ void TarvSetDialogFilter(HostHandle parameter, HostHandle result)
 
 // Tarv-SetInitialFolder: stores the name first, then tests that it leads to a file or folder
 // on a disk (a file's name is accepted as well as a folder's). An empty parameter clears it
-// (000); a name that does not exist, or names a device (NUL, COM1, ...), clears it and answers
-// -001; otherwise 000. The folder is not tested again later.
+// (000); a name that does not exist, or that names no file by the rules of ScriptPathToWide (a
+// device, a wildcard, a path the dialog cannot take, ...), clears it and answers -001;
+// otherwise 000.
 void TarvSetInitialFolder(HostHandle parameter, HostHandle result)
 {
     WCHAR folder[kTextCapacity];
     int32_t status = kStatusOk;
     int32_t size =
         ReadTextParameter(parameter, options.initialFolder, sizeof options.initialFolder);
-    if (size != 0 && !(WindowsCodesToWide(options.initialFolder, 0, folder, kTextCapacity) &&
+    if (size != 0 && !(ScriptPathToWide(options.initialFolder, 0, NULL, kPathForDialogFolder,
+                                        folder, kTextCapacity) &&
                        PathExists(folder))) {
         memset(options.initialFolder, 0, sizeof options.initialFolder);
         status = kStatusIncorrectOption;
@@ -121,7 +124,11 @@ static __attribute__((noinline)) bool ShowOpenFileDialog(HostHandle parameter, W
     WindowsCodesToWide(title, 0, wideTitle, kTextCapacity);
     AnsiBytesToWide(filter, DoubleZeroListSize(filter, sizeof filter), wideFilter,
                     sizeof wideFilter / sizeof wideFilter[0]);
-    WindowsCodesToWide(options.initialFolder, 0, wideFolder, kTextCapacity);
+    // Tested again: a relative folder is read from the current folder, which may have
+    // changed (a dialog makes the chosen file's folder current). A folder the dialog cannot
+    // take gives it none.
+    ScriptPathToWide(options.initialFolder, 0, NULL, kPathForDialogFolder, wideFolder,
+                     kTextCapacity);
 
     dialog.lStructSize = kOpenFileRecordSize;
     dialog.hwndOwner = FindHostWindow();

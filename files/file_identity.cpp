@@ -1,8 +1,37 @@
 // IdentityOfPath: a file's volume and file index, for the walk's linked folders and the proof
-// of short names.
+// of short names; for a volume without a serial, a hash of its final path as well.
 #include "files/file_identity.h"
 
 #include <string.h>
+
+typedef DWORD(WINAPI *FinalPathNameFunction)(HANDLE, LPWSTR, DWORD, DWORD);
+
+// Room for a final path, in units: links resolved, it can be longer than the path opened.
+enum { kFinalPathCapacity = 1024 };
+
+// Hashes the final path of file (FNV-1a over its units, 64 bits) into identity. Leaves the
+// hash 0 when the system lacks GetFinalPathNameByHandleW (looked up here, since Windows 2000
+// and XP lack it) or gives no path that fits.
+static void HashFinalPath(HANDLE file, FileIdentity *identity)
+{
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    FinalPathNameFunction finalPathName =
+        kernel != NULL ? (FinalPathNameFunction)(void (*)(void))GetProcAddress(
+                             kernel, "GetFinalPathNameByHandleW")
+                       : NULL;
+    WCHAR path[kFinalPathCapacity];
+    DWORD length = finalPathName != NULL ? finalPathName(file, path, kFinalPathCapacity, 0) : 0;
+    if (length == 0 || length >= kFinalPathCapacity)
+        return;
+    unsigned long long hash = 14695981039346656037ull;
+    for (DWORD i = 0; i < length; i++) {
+        hash ^= path[i];
+        hash *= 1099511628211ull;
+    }
+    hash |= 1;  // never 0, which stands for no hash
+    identity->finalPathHashHigh = (DWORD)(hash >> 32);
+    identity->finalPathHashLow = (DWORD)hash;
+}
 
 bool IdentityOfPath(const WCHAR *path, FileIdentity *identity)
 {
@@ -13,16 +42,22 @@ bool IdentityOfPath(const WCHAR *path, FileIdentity *identity)
     BY_HANDLE_FILE_INFORMATION information;
     memset(&information, 0, sizeof information);
     bool known = GetFileInformationByHandle(file, &information) != 0;
-    CloseHandle(file);
     if (known) {
+        memset(identity, 0, sizeof *identity);
         identity->volume = information.dwVolumeSerialNumber;
         identity->indexHigh = information.nFileIndexHigh;
         identity->indexLow = information.nFileIndexLow;
+        if (identity->volume == 0)
+            HashFinalPath(file, identity);
     }
+    CloseHandle(file);
     return known;
 }
 
 bool SameIdentity(const FileIdentity *a, const FileIdentity *b)
 {
-    return a->volume == b->volume && a->indexHigh == b->indexHigh && a->indexLow == b->indexLow;
+    if (a->volume != b->volume || a->indexHigh != b->indexHigh || a->indexLow != b->indexLow)
+        return false;
+    return a->volume != 0 || (a->finalPathHashLow != 0 && a->finalPathHashHigh == b->finalPathHashHigh &&
+                              a->finalPathHashLow == b->finalPathHashLow);
 }

@@ -1,5 +1,5 @@
 // A file or folder itself, whatever name leads to it: its volume and its file index, read
-// through an open handle.
+// through an open handle, and where the volume has no serial, its final path too.
 #ifndef TARVEL_FILE_IDENTITY_H
 #define TARVEL_FILE_IDENTITY_H
 
@@ -7,6 +7,11 @@
 
 struct FileIdentity {
     DWORD volume, indexHigh, indexLow;
+    // For a volume without a serial (0): a hash of the file's final path, links resolved, or
+    // 0 when Windows gives none. Wine gives serial 0 to every file system it cannot read one
+    // from (tmpfs, /dev/pts, ...), and their file indexes are inode numbers, which repeat
+    // from one file system to the next. Always 0 on a volume with a serial.
+    DWORD finalPathHashHigh, finalPathHashLow;
 };
 
 // The identity of the file or folder at path (zero-terminated; a folder may end in a
@@ -14,6 +19,9 @@ struct FileIdentity {
 // program's stands in the way and nothing is read. false when it cannot be opened or asked.
 bool IdentityOfPath(const WCHAR *path, FileIdentity *identity);
 
+// True when a and b are proven to be one file: the same volume serial and file index, and,
+// for a volume without a serial, the same final path as well. Without a serial and without a
+// final path (GetFinalPathNameByHandleW came with Windows Vista) nothing is proven.
 bool SameIdentity(const FileIdentity *a, const FileIdentity *b);
 
 #endif

@@ -12,6 +12,7 @@
 #include "files/extension_filter.h"
 #include "files/file_identity.h"
 #include "files/scan_list.h"
+#include "files/script_path.h"
 #include "files/scan_progress.h"
 #include "plugin/host_text.h"
 
@@ -181,7 +182,8 @@ static NameForm ConvertInexactName(const WIN32_FIND_DATAW *entry, size_t length)
 
 // The name by which the walk enters a subfolder, with its codes for the paths below it in
 // *codes; NULL when it is not entered. A name that reads back as itself leads there (with
-// kUnfitCharacter in its codes where the code page lacks a character); any other name only
+// kUnfitCharacter in its codes where the code page lacks a character), when no other entry
+// has that very name (twins of Wine's would lead both to the first); any other name only
 // through its proven short name: as it stands, it could lead anywhere ("a\..", "sub.").
 static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char **codes)
 {
@@ -197,7 +199,10 @@ static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char
     case kShortNameForm:
         return entry->cAlternateFileName;
     case kMaskedNameForm:
-        return NameReadsBackAsItself(entry->cFileName, length) ? entry->cFileName : NULL;
+        return NameReadsBackAsItself(entry->cFileName, length) &&
+                       OnlyTheEntryIsNamed(walk.folder, entry->cFileName, length)
+                   ? entry->cFileName
+                   : NULL;
     default:
         return NULL;
     }
@@ -305,20 +310,14 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
     }
     walk.leads = codePage == 0 ? AnsiLeadBytes(&walk.leadBytes) : NULL;
 
+    // The paths handed out begin with the folder's own bytes, so they must be what the walk
+    // reads, through the host's table too: a folder that names no file is taken for one that
+    // does not exist.
     WCHAR wide[kTextCapacity];
-    if (!WindowsCodesToWide(folder, walk.codePage, wide, kTextCapacity))
+    if (!ScriptPathToWide(folder, walk.codePage, walk.hostMaps, kPathForScan, wide, kTextCapacity))
         return true;
     size_t wideLength = wcslen(wide);
     size_t length = strlen(folder);
-    // The paths handed out begin with the folder's own bytes, so they must be what the walk
-    // reads: a text that does not read back as itself (a lone lead byte, which reads as a
-    // character of its own) names another folder, and is taken for one that does not exist.
-    char readBack[kTextCapacity];
-    size_t readBackLength = 0;
-    if (WideNameToWindowsCodes(walk.codePage, walk.hostMaps, wide, wideLength, readBack,
-                               sizeof readBack, &readBackLength) != kNameFits ||
-        readBackLength != length || memcmp(readBack, folder, length) != 0)
-        return true;
     bool separator = wideLength > 0 && wide[wideLength - 1] != L'\\';
     if (wideLength == 0 || wideLength + (separator ? 1 : 0) > kScanPathCapacity - 1 ||
         length + (separator ? 1 : 0) > sizeof walk.prefix - 1)

@@ -12,10 +12,11 @@
 //   - Each entry is folder as given, "\" unless it ends with one, the path below it, and the
 //     name, each name as FoundNameToCodes gives it: itself when it fits the code page and
 //     reads back as itself, else its proven short name, else masked with kUnfitCharacter.
-//   - A folder text that does not read back as itself (a lone lead byte of a double-byte code
-//     page, say) adds nothing, as does a folder that does not exist or cannot be read. A
-//     folder whose search pattern (path, "\", "*.*") would pass 259 characters of UTF-16 is
-//     not read: the file functions reach no longer path.
+//   - A folder text that names no file by the rules of ScriptPathToWide (a lone lead byte of a
+//     double-byte code page, a wildcard, a device or the object manager) adds nothing, as
+//     does a folder that does not exist or cannot be read. A folder whose search pattern
+//     (path, "\", "*.*") would pass 259 characters of UTF-16 is not read: the file functions
+//     reach no longer path.
 //   - A subfolder whose name does not read back as itself ("sub.", "a\.." under Wine) is
 //     entered by its proven short name, or not at all.
 //   - A linked folder (a junction or symbolic link) is walked like any other, unless it leads

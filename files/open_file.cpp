@@ -5,8 +5,8 @@
 #include <shellapi.h>
 
 #include "encoding/codepage.h"
-#include "encoding/wide_text.h"
 #include "files/path_exists.h"
+#include "files/script_path.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/status.h"
@@ -23,9 +23,9 @@ static int32_t StatusOfShellExecute(int32_t returned)
     return kStatusErrorLaunchingFile;
 }
 
-// Parameter: the path in host codes. Answers -004 for an empty parameter or a name that does
-// not lead to a file or folder on a disk (the shell is not called then), otherwise the status
-// of the shell's answer. No owner window is passed, and the started application is not
+// Parameter: the path in host codes. Answers -004 for a path that names no file by the rules
+// of ScriptPathToWide, or that does not lead to a file or folder on a disk (the shell is not
+// called then), otherwise the status of the shell's answer. No owner window is passed, and the started application is not
 // waited for. COM is initialised for the shell call and left as it was found.
 void TarvOpenFile(HostHandle parameter, HostHandle result)
 {
@@ -33,7 +33,10 @@ void TarvOpenFile(HostHandle parameter, HostHandle result)
     WCHAR widePath[kTextCapacity];
     int32_t status = kStatusFileNotFound;
     if (ReadTextParameter(parameter, path, sizeof path) > 0) {
-        if (HostPathToWide(path, widePath, kTextCapacity) && PathExists(widePath)) {
+        ConvertHostToWindows(path);
+        if (ScriptPathToWide(path, CurrentWindowsCodePage(), NULL, kPathForShell, widePath,
+                             kTextCapacity) &&
+            PathExists(widePath)) {
             // A file type's handler may be a COM object, so the shell wants COM on the thread,
             // in a single-threaded apartment. Undone only when it took: a host thread already
             // in another apartment keeps its own.

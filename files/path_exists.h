@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-// True when path (zero-terminated UTF-16) leads to a file or a folder on a disk: it names no
-// device (see IsDeviceName), and GetFileAttributesW gives anything but
-// INVALID_FILE_ATTRIBUTES. No attribute is looked at. An empty path does not exist.
+// True when GetFileAttributesW answers for path (zero-terminated UTF-16): a file or a folder
+// of that name exists. No attribute is looked at. Windows answers for a device as for a file,
+// so a path from a script passes ScriptPathToWide first, which refuses devices.
 bool PathExists(const WCHAR *path);
 
 #endif

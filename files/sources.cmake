@@ -9,6 +9,7 @@ list(APPEND TARVEL_PURE_SOURCES
     files/exact_name.cpp)
 list(APPEND TARVEL_WINDOWS_SOURCES
     files/path_exists.cpp
+    files/script_path.cpp
     files/file_identity.cpp
     files/exact_path.cpp
     files/file_chooser.cpp

@@ -1,8 +1,9 @@
 // Host texts on a system whose ANSI code page is double-byte (932, Shift-JIS), with no table
 // in force ("english"): the second byte of a character may be the code of '\' or of an ASCII
 // letter. Tarv-GetFileName, the extension filter and the scan's folder read them by
-// characters; a folder text that Windows reads as another folder lists nothing.
+// characters; a path text that Windows reads as another file or folder names none.
 #include <windows.h>
+#include <shellapi.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 namespace {
 
 const char kOk[] = "000 (OK)";
+const char kIncorrectOption[] = "-001 (Incorrect option)";
+const char kFileNotFound[] = "-004 (File not found)";
 
 // 表 is 0x95 0x5C and ソ 0x83 0x5C in Shift-JIS; ア 0x83 0x41, ヂ 0x83 0x61; ・ (U+30FB) is
 // 0x81 0x45, which Windows also reads a lone 0x81 as; ― (U+2015) is 0x81 0x5C.
@@ -38,6 +41,19 @@ bool MakeFileW(const std::wstring &path)
         return false;
     CloseHandle(file);
     return true;
+}
+
+// The paths the plug-in handed to the shell, to open or for an icon; the shell is never reached.
+std::vector<std::wstring> shellPaths;
+HINSTANCE WINAPI RecordShellExecuteW(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT)
+{
+    shellPaths.push_back(file);
+    return (HINSTANCE)42;
+}
+DWORD_PTR WINAPI RecordSHGetFileInfoW(LPCWSTR path, DWORD, SHFILEINFOW *, UINT, UINT)
+{
+    shellPaths.push_back(path);
+    return 0;  // no icon: the copy answers -001 and leaves the clipboard alone
 }
 
 class DoubleByteTest : public PluginTest {
@@ -104,4 +120,36 @@ TEST_F(DoubleByteTest, ScanReadsFolderAndFilterByCharacters)
     for (const char *end : {"", "\\"})
         EXPECT_EQ(std::vector<std::string>{folder + "\\" SO "\\a.zzq"}, Scan(folder + "\\" SO + end))
             << "the folder text ends in \"" << end << "\"";
+}
+
+// A path ending in a lone lead byte, which Windows reads as a character of its own (・), names
+// no file, though a・ and d・ exist: Tarv-OpenFile answers -004, the starting folder -001, the
+// icon copy -001, and the shell hears of none. Before, Tarv-OpenFile opened a・, the starting
+// folder was d・ and the shell was asked for a・'s icon. Given whole, the names lead there.
+TEST_F(DoubleByteTest, ALoneLeadByteNamesNoFile)
+{
+    const std::string folder = TestScratchFolder();  // ASCII
+    ASSERT_TRUE(MakeFileW(Wide(folder + "\\a" NAKAGURO)));
+    ASSERT_TRUE(CreateDirectoryW(Wide(folder + "\\d" NAKAGURO).c_str(), NULL));
+    ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "ShellExecuteW", RecordShellExecuteW) != NULL);
+    ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "SHGetFileInfoW", RecordSHGetFileInfoW) != NULL);
+    static const struct {
+        uint32_t function;
+        const char *name;
+        const char *refused, *whole;  // the answers to the name with a lone lead byte, and whole
+        bool asksShell;
+    } cases[] = {
+        {kTarvOpenFile, "a", kFileNotFound, kOk, true},
+        {kTarvSetInitialFolder, "d", kIncorrectOption, kOk, false},
+        {kTarvCopyLargeFileIcon, "a", kIncorrectOption, kIncorrectOption, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.function);
+        shellPaths.clear();
+        EXPECT_EQ(c.refused, CallText(c.function, folder + "\\" + c.name + "\x81"));
+        EXPECT_EQ(std::vector<std::wstring>(), shellPaths);
+        const std::string whole = folder + "\\" + c.name + NAKAGURO;
+        EXPECT_EQ(c.whole, CallText(c.function, whole));
+        EXPECT_EQ(c.asksShell ? std::vector<std::wstring>{Wide(whole)} : std::vector<std::wstring>(), shellPaths);
+    }
 }

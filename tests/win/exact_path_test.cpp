@@ -472,11 +472,17 @@ TEST_F(ExactPathDialogTest, FolderBrowserNeverGivesAPathThroughANameWithABacksla
     EXPECT_NE(other, Open(result.text));
 }
 
-// Device names are no starting folder: -001, and the next dialog opens normally (a device
-// as its starting folder brought the host down inside the dialog).
+// Device names, and folders of 258 units or more (a relative one, read from the current
+// folder, included), are no starting folder: -001, and the next dialog opens normally (each
+// as its starting folder brought the host down inside Wine's dialog).
 TEST_F(ExactPathDialogTest, DeviceNamesAreRefusedAsTheInitialFolder)
 {
-    for (const char *device : {"NUL", "COM1", "C:\\x\\AUX.txt", "con", "\\\\.\\C:"}) {
+    const std::string longName(258 - 1 - TestScratchFolder().size(), 'l');
+    ASSERT_TRUE(CreateDirectoryA((TestScratchFolder() + "\\" + longName).c_str(), NULL));
+    ASSERT_TRUE(SetCurrentDirectoryA(TestScratchFolder().c_str()));
+    for (const std::string &device : {std::string("NUL"), std::string("COM1"), std::string("C:\\x\\AUX.txt"),
+                                      std::string("con"), std::string("\\\\.\\C:"),
+                                      TestScratchFolder() + "\\" + longName, longName}) {
         SCOPED_TRACE(device);
         EXPECT_EQ(kIncorrectOption, CallText(kTarvSetInitialFolder, device));
         bool cancelled = false;
@@ -532,7 +538,11 @@ TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
         std::map<std::string, int> opened;
         for (const std::string &path : paths) {
             SCOPED_TRACE(fmhost::HostToUtf8(path, c.fetchHostCodePage));
-            EXPECT_EQ(1, std::count(paths.begin(), paths.end(), path)) << "came back twice";
+            // Ђ.txt and ђ.txt share a short name, which proves neither: both come back masked,
+            // as one path that names no file. A path that names a file comes once.
+            if (path.find('?') == std::string::npos) {
+                EXPECT_EQ(1, std::count(paths.begin(), paths.end(), path)) << "came back twice";
+            }
             EXPECT_EQ(folder + "\\", path.substr(0, folder.size() + 1));
             std::string content = ContentOpenedBy(path);
             if (!content.empty()) {
@@ -545,38 +555,67 @@ TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
     }
 }
 
-// Paths in the object manager's namespace reach devices without being read as paths: no
-// starting folder (-001) and nothing to open (-004), and Windows is never asked about them,
-// neither whether they exist nor to open them. Wine answers GetFileAttributesW for most of
-// them as for a missing file, so the answers alone would not show that they were refused.
-// "\\?\C:\..." still names a folder, and goes to Windows.
-TEST_F(ExactPathTest, NtPathsAreRefused)
+// The searches the plug-in started, in order; each goes on to Windows.
+std::vector<std::wstring> searchPatterns;
+HANDLE WINAPI RecordFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
 {
-    realGetFileAttributesW = (decltype(realGetFileAttributesW))fmhost::HookImport(
-        "kernel32.dll", "GetFileAttributesW", (void *)RecordGetFileAttributesW);
-    ASSERT_TRUE(realGetFileAttributesW != NULL);
-    static const struct {
-        const char *path;
-        const char *initialFolder, *openFile;
+    searchPatterns.push_back(pattern != NULL ? pattern : L"<NULL>");
+    return realFindFirstFileW(pattern, entry);
+}
+
+// A path that names no file by the gate's rules reaches no Windows call: the starting folder
+// answers -001, Tarv-OpenFile -004 and the scan 000 with no entries, as for a missing one.
+// Wine answers most of these as missing files anyway, or worse: it scanned "\??\C:\..." in full
+// and sent "\\.\NUL" a directory query, and the shell read "*" and "?" as wildcards and only
+// the first 259 units of a longer path. So the calls are recorded, not only the answers.
+// "\\?\C:\...", forward slashes and a trailing backslash still name the folder.
+TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
+{
+    const std::string folder = TestScratchFolder();  // ASCII
+    ASSERT_TRUE(MakeFile(folder + "\\e.txt"));
+    // Paths whose first 259 units name pppp...\e.txt, or end in "\NUL".
+    std::string padded = folder + "\\" + std::string(259 - 7 - folder.size(), 'p');
+    ASSERT_TRUE(CreateDirectoryA(padded.c_str(), NULL));
+    ASSERT_TRUE(MakeFile(padded + "\\e.txt"));
+    ASSERT_EQ(259u, (padded + "\\e.txt").size());
+    std::string slashed = folder;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    realGetFileAttributesW = fmhost::HookImportAs("kernel32.dll", "GetFileAttributesW", RecordGetFileAttributesW);
+    realFindFirstFileW = fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", RecordFindFirstFileW);
+    ASSERT_TRUE(realGetFileAttributesW != NULL && realFindFirstFileW != NULL);
+    ASSERT_EQ(kOk, CallText(kTarvUseSubfolders, "off"));
+
+    const struct {
+        std::string path;
+        bool admitted;
     } cases[] = {
-        {"\\?\?\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
-        {"\\?\?\\C:\\windows", kIncorrectOption, kFileNotFound},
-        {"\\\\?\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
-        {"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", kIncorrectOption, kFileNotFound},
-        {"\\\\?\\C:\\windows", kOk, kOk},
+        {"\\?\?\\GLOBALROOT\\Device\\Null", false}, {"\\?\?\\" + folder, false},
+        {"\\\\?\\GLOBALROOT\\Device\\Null", false}, {"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", false},
+        {"\\\\.\\NUL", false}, {folder + "\\*.txt", false}, {folder + "\\?.txt", false}, {folder + "\\*", false},
+        {padded + "\\e.txt\\nothing.txt", false}, {padded + "\\q\\NULxxxx.txt", false},
+        {"\\\\?\\" + folder, true}, {slashed, true}, {folder + "\\", true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
-        bool allowed = c.openFile == kOk;
         attributePaths.clear();
-        EXPECT_EQ(c.initialFolder, CallText(kTarvSetInitialFolder, c.path));
+        searchPatterns.clear();
         shellPaths.clear();
-        EXPECT_EQ(c.openFile, CallText(kTarvOpenFile, c.path));
-        EXPECT_EQ(allowed ? 1u : 0u, shellPaths.size());
-        std::vector<std::wstring> asked;
-        if (allowed)
-            asked.assign(2, Wide(c.path));  // once for each function
-        EXPECT_EQ(asked, attributePaths);
+        EXPECT_EQ(c.admitted ? kOk : kIncorrectOption, CallText(kTarvSetInitialFolder, c.path));
+        EXPECT_EQ(c.admitted ? kOk : kFileNotFound, CallText(kTarvOpenFile, c.path));
+        std::vector<std::string> paths = Scan(c.path);
+        if (!c.admitted) {
+            EXPECT_EQ(std::vector<std::string>(), paths);
+            EXPECT_EQ(std::vector<std::wstring>(), attributePaths);
+            EXPECT_EQ(std::vector<std::wstring>(), searchPatterns);
+            EXPECT_EQ(std::vector<std::wstring>(), shellPaths);
+            continue;
+        }
+        std::string separator = c.path.back() == '\\' ? "" : "\\";
+        EXPECT_EQ(std::vector<std::string>{c.path + separator + "e.txt"}, paths);
+        EXPECT_EQ(std::vector<std::wstring>(2, Wide(c.path)), attributePaths);
+        EXPECT_EQ(std::vector<std::wstring>{Wide(c.path)}, shellPaths);
+        ASSERT_EQ(1u, searchPatterns.size());
+        EXPECT_EQ(Wide(c.path + separator + "*.*"), searchPatterns[0]);
     }
 }
 
@@ -691,4 +730,32 @@ TEST_F(ExactPathTest, ClashingShortNamesLeadEachToItsOwnFileOrFolder)
             EXPECT_EQ(1, ++opened[content]) << "opens " << content << ", which another path opens";
         }
     }
+}
+
+// Twins: two Unix names that reach Windows as one (invalid UTF-8 becomes U+FFFD) and share a
+// short name, which opens the first of them. Neither twin is reached by a name that opens the
+// other: the scan gives each twin file as a path that names no file and enters neither twin
+// folder, and the open-file dialog gives the picked twin the same way. Before, both files came
+// back by one short name, and the first folder was walked twice and the second never.
+TEST_F(ExactPathDialogTest, TwinsComeBackAsPathsToNoFile)
+{
+    const std::string folder = TestScratchFolder() + "\\twins";
+    UnixTree tree = {UnixPathOf(TestScratchFolder()) + "/twins"};
+    ASSERT_NE("/twins", tree.path);
+    std::string error;
+    ASSERT_TRUE(RunUnixScript("mkdir " + ShellQuoted(tree.path) + " && cd " + ShellQuoted(tree.path) +
+                                  " && printf a >\"$(printf 'inv\\377.txt')\" && printf b >\"$(printf 'inv\\376.txt')\""
+                                  " && mkdir \"$(printf 'caf\\351')\" \"$(printf 'caf\\350')\""
+                                  " && printf c >\"$(printf 'caf\\351')/f.txt\" && printf d >\"$(printf 'caf\\350')/g.txt\""
+                                  " && printf e >plain.txt\n",
+                              &error)) << error;
+    const std::string masked = folder + "\\inv?.txt";
+    std::vector<std::string> paths = Scan(folder);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ((std::vector<std::string>{masked, masked, folder + "\\plain.txt"}), paths);
+    EXPECT_TRUE(Open(masked).empty());
+
+    std::string chosen;
+    ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(Wide(folder) + L"\\inv\xfffd.txt", &chosen));
+    EXPECT_EQ(masked, chosen);
 }

@@ -248,8 +248,8 @@ TEST_F(ClipboardTest, RefusedPaletteIsDeletedAndTheBitmapStillPlaced)
     ExpectClosedAndNothingLive("after the icon copy");
 }
 
-// A path that names nothing (missing, empty, spaces only), a device or an object manager's
-// path: -001, the clipboard as it was (not even emptied), and the snapshot taken all the same,
+// A path that names nothing (missing, empty, spaces only, a wildcard, longer than the shell
+// reads), a device or an object manager's path: -001, the clipboard as it was (not even emptied), and the snapshot taken all the same,
 // so a restore brings back the same content. Only the missing files go to the shell, which
 // finds nothing there: a device or an object manager's path is never handed to it (Wine's
 // shell finds nothing at most of them either, so the answer alone would not show the refusal),
@@ -263,11 +263,20 @@ TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
     ResetCounts();
 
     const std::string missing = TestScratchFolder() + "\\no such file.txt";
+    // The shell reads '*' and '?' as wildcards and a path only to its 259th unit: such paths
+    // would get the icon of e.txt, or of the device NUL.
+    ASSERT_TRUE(MakeFile(TestScratchFolder() + "\\e.txt"));
+    const std::string padded = TestScratchFolder() + "\\" + std::string(259 - 7 - TestScratchFolder().size(), 'p');
+    ASSERT_TRUE(CreateDirectoryA(padded.c_str(), NULL));
+    ASSERT_TRUE(MakeFile(padded + "\\e.txt"));
     const struct {
         std::string path;
         bool asksShell;
     } cases[] = {
         {missing, true}, {"\\\\?\\" + missing, true},
+        {TestScratchFolder() + "\\*.txt", false}, {TestScratchFolder() + "\\?.txt", false},
+        {TestScratchFolder() + "\\*", false}, {padded + "\\e.txt\\nothing.txt", false},
+        {padded + "\\q\\NULxxxx.txt", false},
         {"NUL", false}, {"COM1", false}, {TestScratchFolder() + "\\aux.txt", false},
         {"\\?\?\\GLOBALROOT\\Device\\Null", false}, {"\\?\?\\C:\\windows\\notepad.exe", false},
         {"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", false},

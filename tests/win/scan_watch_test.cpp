@@ -140,9 +140,23 @@ protected:
 
 }  // namespace
 
+// A volume without a serial on which every file has one file index: Wine gives serial 0 to
+// the file systems it reads none from (tmpfs, /dev/pts, ...), whose inode numbers repeat from
+// one to the next (their roots are all inode 1).
+BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+BOOL WINAPI SerialLessFileInformation(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    BOOL known = realGetFileInformationByHandle(file, information);
+    information->dwVolumeSerialNumber = 0;
+    information->nFileIndexHigh = 0;
+    information->nFileIndexLow = 1;
+    return known;
+}
+
 // Links to ".", to ".." and to the start folder are not entered; a link to a sibling folder
 // is, so its files come once per real way to them. Before, two such links made the scan grow
-// exponentially, and it did not end.
+// exponentially, and it did not end. The same holds where every identity looks alike (no
+// serial, one file index): there, before, the sibling was taken for the start and skipped.
 TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
 {
     ASSERT_TRUE(CreateDirectoryA((root_ + "\\a").c_str(), NULL));
@@ -154,14 +168,22 @@ TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
     ASSERT_TRUE(MakeLink("..", root_ + "\\a\\up"));
     ASSERT_TRUE(MakeLink("../b", root_ + "\\a\\sibling"));
     ASSERT_TRUE(MakeLink(".", root_ + "\\top"));
-
-    ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    Paths found = FetchAll();
-    std::sort(found.begin(), found.end());
     Paths expected = {root_ + "\\a\\g.txt", root_ + "\\a\\sibling\\h.txt", root_ + "\\b\\h.txt",
                       root_ + "\\f.txt"};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, found);
+
+    for (bool serialLess : {false, true}) {
+        SCOPED_TRACE(serialLess ? "every identity alike" : "real identities");
+        if (serialLess) {
+            realGetFileInformationByHandle = fmhost::HookImportAs(
+                "kernel32.dll", "GetFileInformationByHandle", SerialLessFileInformation);
+            ASSERT_TRUE(realGetFileInformationByHandle != NULL);
+        }
+        ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_));
+        Paths found = FetchAll();
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(expected, found);
+    }
 }
 
 // Links that fan out: at each of twenty levels, two links lead to the same next folder, so
@@ -673,7 +695,6 @@ int fakeRootNext;
 int linksOpened, lastLinkOpened;
 BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
 BOOL(WINAPI *realFindClose)(HANDLE);
-BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
 BOOL(WINAPI *realCloseHandle)(HANDLE);
 
 // n for a path inside linked folder n ("...\linkN\" and below), else -1.

@@ -29,7 +29,8 @@ add_dependencies(files_win_test open_recorder)
 tarvel_add_win_test(exact_path_win_test tests/win/exact_path_test.cpp
     encoding/utf16_text.cpp encoding/windows_codepages.cpp)
 # Host texts on a system whose code page is double-byte, read by characters.
-tarvel_add_win_test(double_byte_win_test tests/win/double_byte_test.cpp LOCALE ja_JP)
+# Its icon copy opens the clipboard.
+tarvel_add_win_test(double_byte_win_test tests/win/double_byte_test.cpp LOCALE ja_JP LOCKS clipboard)
 # Messages that arrive while a dialog of a call is open.
 tarvel_add_win_test(nested_win_test tests/win/nested_message_test.cpp)
 # fmhost.exe run as a process of its own, as its users run it.
