@@ -8,6 +8,7 @@
 #include "encoding/wide_text.h"
 #include "files/exact_name.h"
 #include "files/file_identity.h"
+#include "files/scan_progress.h"
 #include "plugin/host_text.h"
 
 bool IsPathSeparator(WCHAR unit) { return unit == L'\\' || unit == L'/'; }
@@ -42,6 +43,8 @@ static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCH
     pattern[folderLength + shortLength + 1] = 0;
     WIN32_FIND_DATAW found;
     memset(&found, 0, sizeof found);
+    if (!ScanProgressTick())
+        return false;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
@@ -58,7 +61,7 @@ static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCH
             else
                 others++;
         }
-    } while (entry <= 1 && others == 0 && FindNextFileW(search, &found));
+    } while (entry <= 1 && others == 0 && ScanProgressTick() && FindNextFileW(search, &found));
     FindClose(search);
     return entry == 1 && others == 0;
 }
@@ -70,7 +73,9 @@ static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCH
 // short name opens that very file (SameIdentity). Short names can clash (Wine makes them from
 // a hash of the long name, and opens the first entry it meets that has it; two Unix names can
 // even reach Windows as one), so Windows' word is not taken for it, nor a plain search's, nor,
-// alone, an identity that may repeat (a volume without a serial).
+// alone, an identity that may repeat (a volume without a serial). During a scan the host's
+// queue is looked at before each search and open (ScanProgressTick), and a cancel seen there
+// leaves the name unproven.
 static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
                               size_t length)
 {
@@ -91,11 +96,12 @@ static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const
         return false;
     FileIdentity byShortName, byName;
     memcpy(proofPath + folderLength, shortName, (shortLength + 1) * sizeof(WCHAR));
-    if (!IdentityOfPath(proofPath, &byShortName))
+    if (!ScanProgressTick() || !IdentityOfPath(proofPath, &byShortName))
         return false;
     memcpy(proofPath + folderLength, name, length * sizeof(WCHAR));
     proofPath[folderLength + length] = 0;
-    return IdentityOfPath(proofPath, &byName) && SameIdentity(&byShortName, &byName);
+    return ScanProgressTick() && IdentityOfPath(proofPath, &byName) &&
+           SameIdentity(&byShortName, &byName);
 }
 
 bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)
@@ -110,6 +116,8 @@ bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)
     pattern[folderLength + length + 1] = 0;
     WIN32_FIND_DATAW found;
     memset(&found, 0, sizeof found);
+    if (!ScanProgressTick())
+        return false;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE)
         return false;
@@ -119,7 +127,7 @@ bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)
         if (wcslen(found.cFileName) == length &&
             memcmp(found.cFileName, name, length * sizeof(WCHAR)) == 0)
             named++;
-    } while (named <= 1 && FindNextFileW(search, &found));
+    } while (named <= 1 && ScanProgressTick() && FindNextFileW(search, &found));
     FindClose(search);
     return named == 1;
 }

@@ -45,7 +45,8 @@ NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
 // True when, of the entries of folder (zero-terminated, ending in a separator), exactly one
 // has the name (length units, reading back as itself), in this case: opening the name leads
 // to that entry. Under Wine two Unix names can reach Windows as one (invalid UTF-8 in each
-// becomes U+FFFD), and the name then opens the first of them. One search.
+// becomes U+FFFD), and the name then opens the first of them. One search, with a look at the
+// host's queue before it and each next entry during a scan (ScanProgressTick).
 bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length);
 
 // True for '\\' and '/', both of which Windows reads as a separator in a path.

@@ -32,6 +32,19 @@ struct WalkLevel {
     size_t folderLength;  // the walk's folder length at this level
     IdentityState state;
     FileIdentity identity;
+    // The slot of walk.enteredLinks of the linked folder that this level is, or -1.
+    int linkSlot;
+    // The walk's folder length at which this folder was read before in this scan, by a longer
+    // way through a link whose walk was cut short (its files are listed already); 0 when it
+    // was not.
+    size_t readBeforeAt;
+};
+
+// A folder that a link led the walk into.
+struct EnteredLink {
+    FileIdentity identity;
+    size_t folderLength;  // the walk's folder length at which it was walked, the shortest so far
+    bool cutShort;        // a folder below it was not read: its path would have been too long
 };
 
 // One walk, from WalkFolder's start to its end. The host may call the plug-in while the walk
@@ -69,10 +82,11 @@ struct WalkState {
     int depth;
 
     // The folders that linked folders led the walk into, by identity: a link that leads to
-    // one of them again is not entered. Without it, links that fan out (two links at each
-    // level to the same next folder) make the walk exponential in the depth. Open addressing;
-    // only a link met fills a slot, so trees without links never touch it.
-    FileIdentity enteredLinks[kEnteredLinkSlots];
+    // one of them again is not entered, unless the walk there was cut short and this way is
+    // shorter. Without it, links that fan out (two links at each level to the same next
+    // folder) make the walk exponential in the depth. Open addressing; only a link met fills
+    // a slot, so trees without links never touch it.
+    EnteredLink enteredLinks[kEnteredLinkSlots];
     bool enteredLinkUsed[kEnteredLinkSlots];
     unsigned enteredLinkCount;
     // More linked folders than the table takes: the walk stops, as when the list cannot grow.
@@ -87,32 +101,31 @@ static bool IsDotOrDotDot(const WCHAR *name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// After every entry, every folder opened and every identity looked up: the progress
-// watch looks at the clock (a read of memory the system keeps up to date), so that the host's
-// queue is looked at about every tenth of a second of work however the entries are spread
-// over folders, and only a single slow call holds it up. Returns false when the user has
-// cancelled the scan.
+// Before every Windows call that can block (a search, the next entry, an open), the progress
+// watch looks at the clock, so that the host's queue is looked at about every tenth of a
+// second however the work is spread, and only a single slow call holds it up. Returns false
+// when the user has cancelled the scan.
 static bool KeepHostAlive(void)
 {
-    return ScanProgressTick(walk.folder, walk.filesFound);
+    return ScanProgressTick();
 }
 
 // True when target is a folder on the way down to the folder being read (the walk's start
 // included): entering it would repeat the walk without end. Also true once the user has
 // cancelled, so that nothing more is entered. Each look-up opens a folder, which a slow disk
-// can make slow: the host is kept alive after each.
+// can make slow: the host is kept alive before each.
 static bool LeadsBackUp(const FileIdentity *target)
 {
     WCHAR levelPath[kScanPathCapacity];
     for (int level = 0; level < walk.depth; level++) {
         WalkLevel *way = &walk.levels[level];
         if (way->state == kIdentityNotLooked) {
+            if (!KeepHostAlive())
+                return true;
             memcpy(levelPath, walk.folder, way->folderLength * sizeof(WCHAR));
             levelPath[way->folderLength] = 0;
             way->state = IdentityOfPath(levelPath, &way->identity) ? kIdentityKnown
                                                                   : kIdentityUnavailable;
-            if (!KeepHostAlive())
-                return true;
         }
         if (way->state == kIdentityKnown && SameIdentity(&way->identity, target))
             return true;
@@ -127,35 +140,69 @@ static unsigned EnteredLinkSlot(const FileIdentity *identity)
     return (hash ^ (hash >> 15)) % kEnteredLinkSlots;
 }
 
-// Notes target as entered through a link. Returns false when a link entered it before.
-// Sets walk.enteredLinksFull, noting nothing, when the table takes no more.
-static bool NoteEnteredLink(const FileIdentity *target)
+// Notes target as entered through a link, at the walk's folder length, and returns its slot;
+// or, when a link entered it before, returns that slot with *before set. Returns -1, noting
+// nothing and setting walk.enteredLinksFull, when the table takes no more.
+static int NoteEnteredLink(const FileIdentity *target, bool *before)
 {
     unsigned slot = EnteredLinkSlot(target);
+    *before = false;
     while (walk.enteredLinkUsed[slot]) {
-        if (SameIdentity(&walk.enteredLinks[slot], target))
-            return false;
+        if (SameIdentity(&walk.enteredLinks[slot].identity, target)) {
+            *before = true;
+            return (int)slot;
+        }
         slot = (slot + 1) % kEnteredLinkSlots;
     }
     if (walk.enteredLinkCount == kMaxEnteredLinks) {
         walk.enteredLinksFull = true;
-        return false;
+        return -1;
     }
     walk.enteredLinkUsed[slot] = true;
-    walk.enteredLinks[slot] = *target;
+    walk.enteredLinks[slot].identity = *target;
+    walk.enteredLinks[slot].folderLength = walk.folderLength;
+    walk.enteredLinks[slot].cutShort = false;
     walk.enteredLinkCount++;
-    return true;
+    return (int)slot;
 }
 
-// True when the walk may enter the linked folder now in walk.folder: it can be identified, it
-// does not lead back up, and no link led the walk into it before in this scan (a folder reached
-// by several links is walked once, under the first way found). False once the user has
-// cancelled. The host is kept alive after every folder opened for an identity.
-static bool MayEnterLink(void)
+// Whether and how the walk enters the linked folder now in walk.folder: returns its slot of
+// walk.enteredLinks, or -1 when it is not entered: it cannot be identified, it leads back up,
+// or a link led the walk into it before in this scan (a folder reached by several links is
+// walked once, under the first way found), unless the walk there was cut short by the path
+// length and this way is shorter: it is then walked again, and *readBeforeAt receives the
+// folder length of the way before (its files are listed already). -1 also once the user has
+// cancelled. The host is kept alive before every folder opened for an identity.
+static int EnteredLinkSlotToWalk(size_t *readBeforeAt)
 {
     FileIdentity target;
-    bool identified = IdentityOfPath(walk.folder, &target);
-    return KeepHostAlive() && identified && !LeadsBackUp(&target) && NoteEnteredLink(&target);
+    *readBeforeAt = 0;
+    if (!KeepHostAlive() || !IdentityOfPath(walk.folder, &target) || LeadsBackUp(&target))
+        return -1;
+    bool before = false;
+    int slot = NoteEnteredLink(&target, &before);
+    if (slot < 0 || !before)
+        return slot;
+    EnteredLink *link = &walk.enteredLinks[slot];
+    if (!link->cutShort || walk.folderLength >= link->folderLength)
+        return -1;
+    *readBeforeAt = link->folderLength;
+    link->folderLength = walk.folderLength;
+    link->cutShort = false;  // until this way is cut short too
+    return slot;
+}
+
+// Notes that a folder below the one being read is not read, its path being too long: the
+// linked folder the walk is in, if any, was not walked whole, and a shorter way to it will
+// walk it again. Outside any linked folder there is no shorter way.
+static void NoteCutShort(void)
+{
+    for (int level = walk.depth - 1; level >= 0; level--) {
+        if (walk.levels[level].linkSlot >= 0) {
+            walk.enteredLinks[walk.levels[level].linkSlot].cutShort = true;
+            return;
+        }
+    }
 }
 
 // Puts the found entry's own name (length units), converted, into walk.foundLongName. Returns
@@ -184,7 +231,8 @@ static NameForm ConvertInexactName(const WIN32_FIND_DATAW *entry, size_t length)
 // *codes; NULL when it is not entered. A name that reads back as itself leads there (with
 // kUnfitCharacter in its codes where the code page lacks a character), when no other entry
 // has that very name (twins of Wine's would lead both to the first); any other name only
-// through its proven short name: as it stands, it could lead anywhere ("a\..", "sub.").
+// through its proven short name: as it stands, it could lead anywhere ("a\..", "sub."). NULL
+// also when the user cancelled while the name was proven.
 static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char **codes)
 {
     size_t length = wcslen(entry->cFileName);
@@ -195,7 +243,10 @@ static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char
     if (exact)
         return entry->cFileName;
     *codes = walk.foundName;
-    switch (ConvertInexactName(entry, length)) {
+    NameForm form = ConvertInexactName(entry, length);
+    if (!KeepHostAlive())
+        return NULL;
+    switch (form) {
     case kShortNameForm:
         return entry->cAlternateFileName;
     case kMaskedNameForm:
@@ -209,7 +260,7 @@ static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char
 }
 
 // For a file that passes the extension filter: its name as the host will get it, or NULL
-// when it does not fit the buffers.
+// when it does not fit the buffers, or the user cancelled while it was proven.
 static const char *HandedFileName(const WIN32_FIND_DATAW *entry)
 {
     size_t length = wcslen(entry->cFileName);
@@ -219,7 +270,8 @@ static const char *HandedFileName(const WIN32_FIND_DATAW *entry)
         return NULL;
     if (exact)
         return walk.foundLongName;
-    return ConvertInexactName(entry, length) == kNameTooLongForm ? NULL : walk.foundName;
+    NameForm form = ConvertInexactName(entry, length);
+    return form == kNameTooLongForm || !KeepHostAlive() ? NULL : walk.foundName;
 }
 
 // Appends a subfolder's name and a separator to walk.folder and walk.prefix (codes: its name
@@ -250,49 +302,77 @@ static void LeaveSubfolder(size_t folderLength, size_t prefixLength)
     walk.prefix[prefixLength] = '\0';
 }
 
-// Walks the folder in walk.folder (see WalkFolder). Returns false when the walk must stop.
-static bool ScanFolder(void)
+static bool ScanFolder(int linkSlot, size_t readBeforeAt);
+
+// Reads the subfolder found as entry of the folder being read (level: that folder's), when
+// the walk goes into subfolders and may enter it. Returns false when the walk must stop.
+static bool ScanSubfolder(const WIN32_FIND_DATAW *entry, const WalkLevel *level)
+{
+    const char *codes = NULL;
+    const WCHAR *name = NULL;
+    if (!walk.subfolders || IsDotOrDotDot(entry->cFileName) ||
+        (name = SubfolderEntryName(entry, &codes)) == NULL)
+        return true;
+    size_t folderLength = walk.folderLength, prefixLength = walk.prefixLength;
+    if (!EnterSubfolder(name, codes)) {
+        NoteCutShort();
+        return true;
+    }
+    bool goOn = true;
+    int linkSlot = -1;
+    // Read before where its parent was, at its parent's length then and one name more.
+    size_t readBeforeAt = level->readBeforeAt != 0 ? level->readBeforeAt + walk.folderLength - folderLength : 0;
+    if ((entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+        (linkSlot = EnteredLinkSlotToWalk(&readBeforeAt)) >= 0)
+        goOn = ScanFolder(linkSlot, readBeforeAt);
+    LeaveSubfolder(folderLength, prefixLength);
+    return goOn && !walk.enteredLinksFull;
+}
+
+// Walks the folder in walk.folder (see WalkFolder). linkSlot: its slot of walk.enteredLinks
+// when a link led the walk there, else -1. readBeforeAt: the folder length at which it was
+// read before in this scan (walked again from a shorter way), whose files are not listed
+// again; 0 for none. Returns false when the walk must stop.
+static bool ScanFolder(int linkSlot, size_t readBeforeAt)
 {
     static const WCHAR kAllEntries[] = L"*.*";
     size_t folderLength = walk.folderLength;
-    size_t prefixLength = walk.prefixLength;
-    if (folderLength + 3 > kScanPathCapacity - 1 || walk.depth == kMaxWalkDepth)
+    if (walk.depth == kMaxWalkDepth)
         return true;
-    memcpy(walk.folder + folderLength, kAllEntries, sizeof kAllEntries);
+    WalkLevel *level = &walk.levels[walk.depth++];
+    level->folderLength = folderLength;
+    level->state = kIdentityNotLooked;
+    level->linkSlot = linkSlot;
+    // Read before only where its search pattern fitted then.
+    level->readBeforeAt = readBeforeAt + 3 <= kScanPathCapacity - 1 ? readBeforeAt : 0;
+    bool goOn = true;
+    HANDLE search = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW entry;
     memset(&entry, 0, sizeof entry);
-    HANDLE search = FindFirstFileW(walk.folder, &entry);
-    walk.folder[folderLength] = 0;
-    if (search == INVALID_HANDLE_VALUE)
-        return KeepHostAlive();
-    walk.levels[walk.depth].folderLength = folderLength;
-    walk.levels[walk.depth].state = kIdentityNotLooked;
-    walk.depth++;
-    bool goOn = true;
-    do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            const char *codes = NULL;
-            const WCHAR *name = NULL;
-            if (walk.subfolders && !IsDotOrDotDot(entry.cFileName) &&
-                (name = SubfolderEntryName(&entry, &codes)) != NULL &&
-                EnterSubfolder(name, codes)) {
-                bool linked = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-                if (!linked || MayEnterLink())
-                    goOn = ScanFolder();
-                goOn = goOn && !walk.enteredLinksFull;
-                LeaveSubfolder(folderLength, prefixLength);
+    if (folderLength + 3 > kScanPathCapacity - 1) {
+        NoteCutShort();
+    } else if ((goOn = KeepHostAlive())) {
+        memcpy(walk.folder + folderLength, kAllEntries, sizeof kAllEntries);
+        search = FindFirstFileW(walk.folder, &entry);
+        walk.folder[folderLength] = 0;
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                goOn = ScanSubfolder(&entry, level);
+            } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0 &&
+                       level->readBeforeAt == 0) {
+                const char *name = HandedFileName(&entry);
+                if (name != NULL) {
+                    goOn = AppendScanEntry(walk.prefix, name);
+                    if (goOn)
+                        walk.filesFound++;
+                }
             }
-        } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0) {
-            const char *name = HandedFileName(&entry);
-            if (name != NULL) {
-                goOn = AppendScanEntry(walk.prefix, name);
-                if (goOn)
-                    walk.filesFound++;
-            }
-        }
-        goOn = goOn && KeepHostAlive();
-    } while (goOn && FindNextFileW(search, &entry));
-    FindClose(search);
+            goOn = goOn && KeepHostAlive();
+        } while (goOn && FindNextFileW(search, &entry));
+        FindClose(search);
+    }
     walk.depth--;
     return goOn;
 }
@@ -340,8 +420,8 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
     memset(walk.enteredLinkUsed, 0, sizeof walk.enteredLinkUsed);
     walk.enteredLinkCount = 0;
     walk.enteredLinksFull = false;
-    BeginScanProgress();
-    bool complete = ScanFolder();
+    BeginScanProgress(walk.folder, &walk.filesFound);
+    bool complete = ScanFolder(-1, 0);
     EndScanProgress();
     LeaveSubfolder(0, 0);
     return complete;

@@ -22,10 +22,12 @@
 //   - A linked folder (a junction or symbolic link) is walked like any other, unless it leads
 //     to the folder the walk started in or to a folder on the way down to it (that would
 //     repeat the walk without end), or to a folder that a link led the walk into before: a
-//     folder reached by several links comes once, under the first way found.
-//   - After every entry the walk lets the progress watch look at the clock: about every tenth
-//     of a second the host's windows repaint; after about a second a progress window shows,
-//     whose Cancel stops the walk (see scan_progress.h).
+//     folder reached by several links comes once, under the first way found. But where the
+//     path length cut that way short, a shorter way walks it again, and its files that the
+//     longer way could not reach come under the shorter way.
+//   - Before every Windows call that can block, the walk lets the progress watch look at the
+//     clock: about every tenth of a second the host's windows repaint; after about a second a
+//     progress window shows, whose Cancel stops the walk (see scan_progress.h).
 // Returns false when the walk stopped early: the list could not take an entry, the user
 // cancelled, or more linked folders were entered than the walk can keep track of (12,288).
 // The entries appended until then stay. Otherwise true, whatever was found.

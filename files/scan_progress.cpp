@@ -21,6 +21,9 @@ enum {
 // it: the host may call the plug-in from inside the dispatch here, but no scan starts then
 // (the scan functions do nothing while a walk runs), and nothing else reads or changes it.
 struct ScanProgressState {
+    bool scanning;  // from BeginScanProgress to EndScanProgress
+    const WCHAR *folder;  // the walk's, as it changes
+    const unsigned long *filesFound;
     DWORD scanStarted;
     DWORD lastDispatch;
     DWORD lastUpdate;
@@ -134,8 +137,11 @@ static void DispatchWaitingMessages(void)
     }
 }
 
-void BeginScanProgress(void)
+void BeginScanProgress(const WCHAR *folder, const unsigned long *filesFound)
 {
+    scanProgress.scanning = true;
+    scanProgress.folder = folder;
+    scanProgress.filesFound = filesFound;
     scanProgress.scanStarted = GetTickCount();
     scanProgress.lastDispatch = scanProgress.scanStarted;
     scanProgress.lastUpdate = scanProgress.scanStarted;
@@ -146,8 +152,10 @@ void BeginScanProgress(void)
     scanProgress.quitPending = false;
 }
 
-bool ScanProgressTick(const WCHAR *folder, unsigned long filesFound)
+bool ScanProgressTick(void)
 {
+    if (!scanProgress.scanning)
+        return true;
     DWORD now = GetTickCount();
     if (now - scanProgress.lastDispatch < kDispatchEveryMs)
         return !scanProgress.cancelled;
@@ -155,12 +163,12 @@ bool ScanProgressTick(const WCHAR *folder, unsigned long filesFound)
     if (!scanProgress.windowTried && now - scanProgress.scanStarted >= kShowAfterMs) {
         ShowProgressWindow();
         if (scanProgress.progressWindow != NULL) {
-            UpdateProgressWindow(folder, filesFound);
+            UpdateProgressWindow(scanProgress.folder, *scanProgress.filesFound);
             scanProgress.lastUpdate = now;
         }
     } else if (scanProgress.progressWindow != NULL &&
                now - scanProgress.lastUpdate >= kUpdateEveryMs) {
-        UpdateProgressWindow(folder, filesFound);
+        UpdateProgressWindow(scanProgress.folder, *scanProgress.filesFound);
         scanProgress.lastUpdate = now;
     }
     DispatchWaitingMessages();
@@ -193,4 +201,5 @@ void EndScanProgress(void)
     if (scanProgress.quitPending)
         PostQuitMessage((int)scanProgress.quitCode);
     scanProgress.quitPending = false;
+    scanProgress.scanning = false;
 }

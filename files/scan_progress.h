@@ -7,21 +7,25 @@
 
 #include <windows.h>
 
-// Notes the start of a scan. No window yet.
-void BeginScanProgress(void);
+// Notes the start of a scan, whose walk reads the folder in folder (zero-terminated; the window
+// shows it as it changes) and has found *filesFound files so far; both stay valid until
+// EndScanProgress. No window yet.
+void BeginScanProgress(const WCHAR *folder, const unsigned long *filesFound);
 
-// Called by the walk after every entry and every folder opened, with the folder being read
-// and the number of files found so far. Looks at the clock; about every tenth of a second it dispatches what
-// waits in the thread's queue (without letting keystrokes or clicks reach the host's
-// windows), after about a second shows the progress window (owned by the host's main window,
-// which is disabled meanwhile), and a few times a second brings its text up to date.
-// Returns false when the user has cancelled: Cancel, Esc, Enter on Cancel, or closing the
-// window; or when a quit message arrived, which is posted again after the scan.
-bool ScanProgressTick(const WCHAR *folder, unsigned long filesFound);
+// Called during a scan before every Windows call that can block (a folder search, the next
+// batch of its entries, an open), so that only a single slow call holds the host up. Only a
+// read of the clock until kDispatchEveryMs have passed; then it dispatches what waits in the
+// thread's queue (without letting keystrokes or clicks reach the host's windows), after
+// kShowAfterMs shows the progress window (owned by the host's main window, which is disabled
+// meanwhile), and every kUpdateEveryMs brings its text up to date. Returns false when the user
+// has cancelled: Cancel, Esc, Enter on Cancel, or closing the window; or when a quit message
+// arrived, which is posted again after the scan. Outside a scan (the dialogs prove short
+// names too) it does nothing and returns true.
+bool ScanProgressTick(void);
 
 // Ends the watch: the host's main window is enabled again and the progress window destroyed,
-// whatever way the scan ended. A window that has shown for less than half a second stays until
-// it has (the host's queue moving meanwhile), unless the user cancels or the host quits.
+// whatever way the scan ended. A window that has shown for less than kShownAtLeastMs stays
+// until it has (the host's queue moving meanwhile), unless the user cancels or the host quits.
 void EndScanProgress(void);
 
 #endif

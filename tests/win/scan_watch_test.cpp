@@ -225,23 +225,64 @@ TEST_F(ScanWatchTest, LinksThatFanOutAreEnteredOnce)
     }
 }
 
+// A folder linked ("z", listed after the chain's "a..." folders) from every level of a chain
+// of 13-character names: the walk meets the deepest link first, where the folder's path is
+// 255 characters long and only its own file fits, its subfolders passing 259. Each shorter
+// way walks it again, as far as it reaches, listing only what the longer ways could not:
+// every file once, and 000. Before, the shorter links were skipped as entered before, and the
+// scan answered 000 with one path of three.
+TEST_F(ScanWatchTest, ALinkedFolderCutShortIsWalkedAgainFromAShorterWay)
+{
+    const std::string target = root_ + "\\target";
+    ASSERT_TRUE(CreateDirectoryA(target.c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((target + "\\s").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA((target + "\\s\\u").c_str(), NULL));
+    for (const char *file : {"\\t.txt", "\\s\\s.txt", "\\s\\u\\u.txt"})
+        ASSERT_TRUE(MakeFile(target + file));
+    // The deepest link's folder, "...\\z\\", is 255 characters long.
+    const int levels = (252 - 2 - (int)root_.size()) / 14;
+    const std::string start = root_ + "\\" + std::string(252 - 14 * levels - root_.size() - 1, 'p');
+    std::string folder = start, links;
+    for (int level = 0; level <= levels; level++) {
+        if (level > 0)
+            folder += "\\" + std::string(12, 'a') + (char)('a' + level);
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+        links += "ln -s " + ShellQuoted(UnixPathOf(target)) + " " + ShellQuoted(UnixPathOf(folder) + "/z") + "\n";
+    }
+    ASSERT_EQ(255u, folder.size() + 3);
+    std::string error;
+    ASSERT_TRUE(RunUnixScript(links, &error)) << error;
+
+    ASSERT_EQ(kOk, CallText(kTarvSetFolder, start));
+    Paths found = FetchAll();
+    for (const char *file : {"\\t.txt", "\\s\\s.txt", "\\u\\u.txt"}) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(1, std::count_if(found.begin(), found.end(), [&](const std::string &path) {
+                      return path.size() > strlen(file) && path.compare(path.size() - strlen(file), std::string::npos, file) == 0;
+                  }));
+    }
+    EXPECT_EQ(3u, found.size());
+}
+
 // The host's queue is looked at by the clock, not by a count of entries: on a slow disk
-// (each folder searched, and each folder opened to learn which it is, in 300 ms or more) the
-// scan looks at the queue after every slow call, so that the host waits no longer than one
-// of them. A tree of a few one-file folders, some twenty entries in all, has only searches.
-// A link three levels down makes the walk open the link's target and each folder on the way
-// down to it, one after another, before it searches the target; those opens need a look
-// between them too. The scan shows its window once a second has passed, before the last
-// folder's search. That window stays at least half a second, though the scan ends soon after
+// (each folder searched and each folder opened to learn which it is in 300 ms, each next entry
+// in 120 ms) the scan looks at the queue between every two slow calls, so that the host waits
+// no longer than one of them. A tree of a few one-file folders, some twenty entries in all,
+// has only searches. A link three levels down makes the walk open the link's target and each
+// folder on the way down to it, one after another, before it searches the target; those opens
+// need a look between them too. A name that the code page lacks is proven by a search for its
+// short name and two opens, right after the entry that found it. The scan shows its window
+// once a second has passed, before the last folder's search. That window stays at least half a second, though the scan ends soon after
 // it appeared: less would flicker. Before, the queue was first looked at after 64 entries,
 // here never. Each check follows from the order of events and the plug-in's own clock, not
 // from how fast the machine is.
 HANDLE(WINAPI *realFindFirstFileW)(LPCWSTR, LPWIN32_FIND_DATAW);
+BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
 HANDLE(WINAPI *realCreateFileW)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
 BOOL(WINAPI *realPeekMessageW)(LPMSG, HWND, UINT, UINT, UINT);
 BOOL(WINAPI *realDestroyWindow)(HWND);
-// 'O': a folder's search begun, 'C': a folder opened (to learn which it is), 'Q': a look at the
-// queue, 'W': the window created.
+// 'O': a folder's search begun, 'N': its next entry asked for, 'C': a file or folder opened (to
+// learn which it is), 'Q': a look at the queue, 'W': the window created.
 std::string slowScanEvents;
 DWORD windowCreatedAt, windowDestroyedAt;
 HWND createdWindow;
@@ -251,6 +292,12 @@ HANDLE WINAPI SlowFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
     Sleep(300);
     slowScanEvents += 'O';
     return realFindFirstFileW(pattern, entry);
+}
+BOOL WINAPI SlowFindNextFileW(HANDLE search, LPWIN32_FIND_DATAW entry)
+{
+    Sleep(120);
+    slowScanEvents += 'N';
+    return realFindNextFileW(search, entry);
 }
 HANDLE WINAPI SlowCreateFileW(LPCWSTR path, DWORD access, DWORD share,
                               LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
@@ -282,20 +329,18 @@ BOOL WINAPI TimedDestroyWindow(HWND window)
     return realDestroyWindow(window);
 }
 
-// The slow calls and the looks at the queue, without the window: each slow call is followed by
-// a look before the next one, so the text is pairs of a slow call and a look.
-bool EachSlowCallThenALook(const std::string &events)
+// True when, the window aside, a look at the queue comes between every two slow calls.
+bool ALookBetweenEveryTwoSlowCalls(const std::string &events)
 {
-    std::string calls;
-    for (char event : events)
-        if (event != 'W' && !(event == 'Q' && !calls.empty() && calls.back() == 'Q'))
-            calls += event;
-    if (calls.empty() || calls.size() % 2 != 0)
-        return false;
-    for (size_t i = 0; i < calls.size(); i += 2)
-        if ((calls[i] != 'O' && calls[i] != 'C') || calls[i + 1] != 'Q')
+    bool lastWasSlow = false;
+    for (char event : events) {
+        bool slow = std::string("ONC").find(event) != std::string::npos;
+        if (slow && lastWasSlow)
             return false;
-    return true;
+        if (event != 'W')
+            lastWasSlow = slow;
+    }
+    return !events.empty();
 }
 
 TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
@@ -303,13 +348,17 @@ TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
     static const struct {
         const char *tree;
         bool deepLink;            // a\b\c\link, leading to folder0
-        size_t searches, opens;   // the slow calls the walk makes
+        bool proof;               // Москва.txt, and link, leading to folder0
+        size_t searches, opens;   // the slow calls the walk makes, but for the next entries
     } trees[] = {
         // The start and four folders; a tree without links opens none.
-        {"four one-file folders", false, 5, 0},
+        {"four one-file folders", false, false, 5, 0},
         // The start, folder0, a, b, c and the link; the link's target, then the start, a, b
         // and c to make sure that it does not lead back up.
-        {"a link three levels down", true, 6, 5},
+        {"a link three levels down", true, false, 6, 5},
+        // The start, folder0, the link, and the search for Москва.txt's short name; its short
+        // name and its name opened, the link's target and the start.
+        {"a name to prove, a subfolder and a link", false, true, 4, 4},
     };
     const std::string base = root_;
     for (size_t row = 0; row < sizeof trees / sizeof trees[0]; row++) {
@@ -317,7 +366,7 @@ TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
         SCOPED_TRACE(tree.tree);
         root_ = base + "\\tree" + std::to_string(row);
         ASSERT_TRUE(CreateDirectoryA(root_.c_str(), NULL));
-        Paths made = MakeTree(tree.deepLink ? 1 : 4, 1);
+        Paths made = MakeTree(tree.deepLink || tree.proof ? 1 : 4, 1);
         if (tree.deepLink) {
             ASSERT_TRUE(CreateDirectoryA((root_ + "\\a").c_str(), NULL));
             ASSERT_TRUE(CreateDirectoryA((root_ + "\\a\\b").c_str(), NULL));
@@ -325,18 +374,34 @@ TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
             ASSERT_TRUE(MakeLink("../../../folder0", root_ + "\\a\\b\\c\\link"));
             made.push_back(root_ + "\\a\\b\\c\\link\\file0.txt");
         }
+        if (tree.proof) {
+            const std::wstring name = std::wstring(root_.begin(), root_.end()) +  // ASCII
+                                      L"\\\x041c\x043e\x0441\x043a\x0432\x0430.txt";
+            HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+            ASSERT_NE(INVALID_HANDLE_VALUE, file);
+            CloseHandle(file);
+            WIN32_FIND_DATAW found;
+            HANDLE search = FindFirstFileW(name.c_str(), &found);
+            ASSERT_NE(INVALID_HANDLE_VALUE, search);
+            FindClose(search);
+            const std::wstring shortName = found.cAlternateFileName;  // ASCII in Wine
+            made.push_back(root_ + "\\" + std::string(shortName.begin(), shortName.end()));
+            ASSERT_TRUE(MakeLink("folder0", root_ + "\\link"));
+            made.push_back(root_ + "\\link\\file0.txt");
+        }
         std::sort(made.begin(), made.end());
         slowScanEvents.clear();
         createdWindow = NULL;
         windowCreatedAt = windowDestroyedAt = 0;
         realFindFirstFileW =
             fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", SlowFindFirstFileW);
+        realFindNextFileW = fmhost::HookImportAs("kernel32.dll", "FindNextFileW", SlowFindNextFileW);
         realCreateFileW = fmhost::HookImportAs("kernel32.dll", "CreateFileW", SlowCreateFileW);
         realPeekMessageW = fmhost::HookImportAs("user32.dll", "PeekMessageW", RecordedPeekMessageW);
         realCreateDialogParamW =
             fmhost::HookImportAs("user32.dll", "CreateDialogParamW", TimedCreateDialogParamW);
         realDestroyWindow = fmhost::HookImportAs("user32.dll", "DestroyWindow", TimedDestroyWindow);
-        ASSERT_TRUE(realFindFirstFileW && realCreateFileW && realPeekMessageW &&
+        ASSERT_TRUE(realFindFirstFileW && realFindNextFileW && realCreateFileW && realPeekMessageW &&
                     realCreateDialogParamW && realDestroyWindow);
 
         EXPECT_EQ(kOk, CallText(kTarvSetFolder, root_));
@@ -345,13 +410,13 @@ TEST_F(ScanWatchTest, SlowDiskStillLetsTheHostRunAndTheWindowStaysReadable)
         std::sort(found.begin(), found.end());
         EXPECT_EQ(made, found);
 
-        // Every slow call followed by a look at the queue (the dispatch comes every 100 ms of
-        // the plug-in's clock, and each slow call took 300); the window once a second has
-        // passed, before the last search.
+        // A look at the queue between every two slow calls (the dispatch comes every 100 ms of
+        // the plug-in's clock, and each slow call took 120 or 300); the window once a second
+        // has passed, before the last search.
         const std::string &events = slowScanEvents;
         EXPECT_EQ(tree.searches, (size_t)std::count(events.begin(), events.end(), 'O')) << events;
         EXPECT_EQ(tree.opens, (size_t)std::count(events.begin(), events.end(), 'C')) << events;
-        EXPECT_TRUE(EachSlowCallThenALook(events))
+        EXPECT_TRUE(ALookBetweenEveryTwoSlowCalls(events))
             << "slow calls one after another without the host's queue moving: " << events;
         size_t window = events.find('W');
         ASSERT_NE(std::string::npos, window) << "no progress window";
@@ -693,7 +758,6 @@ HANDLE const kFakeLinkSearch = (HANDLE)(uintptr_t)0x7E570004;
 const uintptr_t kFakeLinkHandles = 0x40000000;  // + 4 n: linked folder n, opened
 int fakeRootNext;
 int linksOpened, lastLinkOpened;
-BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
 BOOL(WINAPI *realFindClose)(HANDLE);
 BOOL(WINAPI *realCloseHandle)(HANDLE);
 
