@@ -149,7 +149,7 @@ protected:
             return;
         ASSERT_EQ(1252u, GetACP()) << "these tests expect a system whose ANSI code page is 1252";
         shellPaths.clear();
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteW", (void *)RecordShellExecuteW));
+        ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "ShellExecuteW", RecordShellExecuteW));
     }
 
     // A tree under the scratch folder: outer\inner\tree holds the hostile names, the decoys
@@ -343,10 +343,10 @@ TEST_F(ExactPathTest, WithoutShortNamesUnfitCharactersBecomeQuestionMarks)
     std::map<FileId, std::wstring> files;
     std::wstring tree = MakeHostileTree(&files);
     ASSERT_FALSE(tree.empty());
-    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
-        "kernel32.dll", "FindFirstFileW", (void *)FindFirstWithoutShortNames);
-    realFindNextFileW = (decltype(realFindNextFileW))fmhost::HookImport(
-        "kernel32.dll", "FindNextFileW", (void *)FindNextWithoutShortNames);
+    realFindFirstFileW = fmhost::HookImportAs(
+        "kernel32.dll", "FindFirstFileW", FindFirstWithoutShortNames);
+    realFindNextFileW = fmhost::HookImportAs(
+        "kernel32.dll", "FindNextFileW", FindNextWithoutShortNames);
     ASSERT_TRUE(realFindFirstFileW != NULL && realFindNextFileW != NULL);
 
     std::string treeText = fmhost::Utf8ToHost(Utf8(tree), kMacRoman);
@@ -418,7 +418,7 @@ TEST_F(ExactPathDialogTest, FileDialogGivesTheChosenFileNotALookAlike)
     for (bool shortNames : {true, false}) {
         SCOPED_TRACE(shortNames ? "with short names" : "without short names");
         if (!shortNames) {
-            ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetShortPathNameW", (void *)NoShortPathName));
+            ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetShortPathNameW", NoShortPathName));
         }
         std::string path;
         ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(chosen, &path));

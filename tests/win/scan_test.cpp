@@ -547,8 +547,7 @@ TEST_F(ScanTest, ListGrowsThroughSeveralDoublingsAndKeepsEveryPath)
             ASSERT_TRUE(MakeFile(made.back())) << made.back();
         }
     }
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)CountedHeapReAlloc);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", CountedHeapReAlloc);
     ASSERT_TRUE(realHeapReAlloc != NULL);
     ASSERT_EQ(kOk, SetFolder(root_));
     Paths found = FetchAll(made.size() + 1);
@@ -581,7 +580,7 @@ TEST_F(ScanTest, ListEndingOneBytePastABlockGrowsFirst)
 TEST_F(ScanTest, HeapCreateFailureAnswersCannotIterate)
 {
     ASSERT_NO_FATAL_FAILURE(MakeStandardTree());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "HeapCreate", (void *)FailingHeapCreate));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "HeapCreate", FailingHeapCreate));
     EXPECT_EQ(kCannotIterate, SetFolder(root_));
     EXPECT_EQ(1, heapCreateCalls);
     EXPECT_TRUE(NothingLeft());
@@ -594,9 +593,8 @@ TEST_F(ScanTest, HeapCreateFailureAnswersCannotIterate)
 TEST_F(ScanTest, ListAllocationFailureAnswersCannotIterateAndFreesTheHeap)
 {
     ASSERT_NO_FATAL_FAILURE(MakeStandardTree());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "HeapAlloc", (void *)FailingHeapAlloc));
-    realHeapDestroy = (HeapDestroyProc)fmhost::HookImport("kernel32.dll", "HeapDestroy",
-                                                          (void *)CountedHeapDestroy);
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "HeapAlloc", FailingHeapAlloc));
+    realHeapDestroy = fmhost::HookImportAs("kernel32.dll", "HeapDestroy", CountedHeapDestroy);
     ASSERT_TRUE(realHeapDestroy != NULL);
     EXPECT_EQ(kCannotIterate, SetFolder(root_));
     EXPECT_EQ(1, heapAllocCalls);
@@ -614,8 +612,7 @@ TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
     Paths complete;
     ReferenceWalk(root_, true, &complete);
     ASSERT_EQ(300u, complete.size());
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)CountedHeapReAlloc);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", CountedHeapReAlloc);
     ASSERT_TRUE(realHeapReAlloc != NULL);
     size_t keptBefore = 0;
     int growths = 0;
@@ -660,8 +657,7 @@ TEST_F(ScanTest, ListGrowsInSmallerStepsWhereTheDoubledBlockIsMissing)
     ReferenceWalk(root_, true, &complete);
     ASSERT_EQ(300u, complete.size());
     ASSERT_LT(root_.size() + 15, 200u) << "an entry would not fit one growth";
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)CountedHeapReAlloc);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", CountedHeapReAlloc);
     ASSERT_TRUE(realHeapReAlloc != NULL);
     static const struct {
         const char *memory;

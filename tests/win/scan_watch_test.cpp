@@ -380,7 +380,7 @@ TEST_F(ScanWatchTest, InitDuringAScanResetsTheFilterWhenItEnds)
         ASSERT_TRUE(MakeFile(path));
     std::sort(everything.begin(), everything.end());
     std::sort(filtered.begin(), filtered.end());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     static const struct {
         const char *what;
         bool shutdownToo;
@@ -444,7 +444,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         {"Enter on Cancel", WM_KEYDOWN, VK_RETURN},
         {"window closed", WM_CLOSE, 0},
     };
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     std::vector<int> gdiObjectsAfter;
     for (const auto &cancel : cancels) {
         SCOPED_TRACE(cancel.how);
@@ -501,7 +501,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
 TEST_F(ScanWatchTest, HostQueueMovesWithoutLettingInputThrough)
 {
     MakeTree(10, 100);
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     mainWindowProc = (WNDPROC)SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC,
                                                 (LONG_PTR)RecordingMainWindowProc);
     ASSERT_TRUE(mainWindowProc != NULL);
@@ -558,7 +558,7 @@ TEST_F(ScanWatchTest, CallsArrivingDuringALongScan)
     root_ = tree;
     Paths made = MakeTree(10, 100);
     std::sort(made.begin(), made.end());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     fmhost::ClearNestedMessages();
     fmhost::ScheduleNestedIdle(0);
     fmhost::ScheduleNestedCall(0, kTarvVersion, "");
@@ -617,7 +617,7 @@ TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
 {
     Paths made = MakeTree(10, 100);
     std::sort(made.begin(), made.end());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     static const struct {
         const char *when;
         bool underWindow;  // posted once the progress window shows, else at the scan's first look
