@@ -496,11 +496,15 @@ TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
         expected.push_back(level + "\\f.txt");
     }
     ASSERT_LT(level.size(), 253u);
-    // At the limit: a folder of 255 characters is read (its pattern has 259), one of 256 is not.
+    // At the limit: a folder of 255 characters is read (its pattern has 259), one of 256 is not,
+    // and one of 259, which with its separator would fill the walk's path, is not entered.
     std::string edge255 = level + "\\" + std::string(255 - level.size() - 1, 'y');
     std::string edge256 = level + "\\" + std::string(256 - level.size() - 1, 'z');
+    std::string edge259 = level + "\\" + std::string(259 - level.size() - 1, 'w');
     ASSERT_EQ(255u, edge255.size());
     ASSERT_EQ(256u, edge256.size());
+    ASSERT_TRUE(MakeFolderAnyLength(edge259));
+    ASSERT_TRUE(MakeFileAnyLength(edge259 + "\\f.txt"));
     ASSERT_TRUE(MakeFolderAnyLength(edge255));
     ASSERT_TRUE(MakeFileAnyLength(edge255 + "\\f.txt"));
     expected.push_back(edge255 + "\\f.txt");
