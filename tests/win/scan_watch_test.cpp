@@ -140,9 +140,22 @@ protected:
 
 }  // namespace
 
+// Every file with one file index, on a volume of its own (its real index taken for the
+// serial number), as the roots of NTFS volumes are: only both together tell files apart.
+BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
+BOOL WINAPI OneIndexOnManyVolumes(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    BOOL known = realGetFileInformationByHandle(file, information);
+    information->dwVolumeSerialNumber = information->nFileIndexLow;
+    information->nFileIndexHigh = 0;
+    information->nFileIndexLow = 5;
+    return known;
+}
+
 // Links to ".", to ".." and to the start folder are not entered; a link to a sibling folder
-// is, so its files come once per real way to them. Before, two such links made the scan grow
-// exponentially, and it did not end.
+// is, so its files come once per real way to them, also where every folder has one file
+// index on a volume of its own. Before, two such links made the scan grow exponentially, and
+// it did not end.
 TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
 {
     ASSERT_TRUE(CreateDirectoryA((root_ + "\\a").c_str(), NULL));
@@ -154,14 +167,22 @@ TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
     ASSERT_TRUE(MakeLink("..", root_ + "\\a\\up"));
     ASSERT_TRUE(MakeLink("../b", root_ + "\\a\\sibling"));
     ASSERT_TRUE(MakeLink(".", root_ + "\\top"));
-
-    ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_));
-    Paths found = FetchAll();
-    std::sort(found.begin(), found.end());
     Paths expected = {root_ + "\\a\\g.txt", root_ + "\\a\\sibling\\h.txt", root_ + "\\b\\h.txt",
                       root_ + "\\f.txt"};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, found);
+
+    for (bool oneIndex : {false, true}) {
+        SCOPED_TRACE(oneIndex ? "one file index on volumes of their own" : "the real identities");
+        if (oneIndex) {
+            realGetFileInformationByHandle = fmhost::HookImportAs(
+                "kernel32.dll", "GetFileInformationByHandle", OneIndexOnManyVolumes);
+            ASSERT_TRUE(realGetFileInformationByHandle != NULL);
+        }
+        ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_));
+        Paths found = FetchAll();
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(expected, found);
+    }
 }
 
 // Links that fan out: at each of twenty levels, two links lead to the same next folder, so
@@ -673,7 +694,6 @@ int fakeRootNext;
 int linksOpened, lastLinkOpened;
 BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
 BOOL(WINAPI *realFindClose)(HANDLE);
-BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
 BOOL(WINAPI *realCloseHandle)(HANDLE);
 
 // n for a path inside linked folder n ("...\linkN\" and below), else -1.
