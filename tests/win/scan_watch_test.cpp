@@ -449,8 +449,9 @@ TEST_F(ScanWatchTest, InitDuringAScanResetsTheFilterWhenItEnds)
 
 // A scan that runs past a second shows its window, owned by the host's main window, which is
 // disabled meanwhile; every way of cancelling stops it with -003, the paths found so far come
-// back, and the window is gone afterwards with the host's window enabled again. Only the
-// first showing may leave GDI objects behind (the system's caches); later ones none.
+// back, and the window is gone afterwards with the host's window enabled again, at once: it
+// does not wait out its half second. Only the first showing may leave GDI objects behind (the
+// system's caches); later ones none.
 TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
 {
     Paths made = MakeTree(10, 100);
@@ -473,12 +474,14 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         bool mainEnabledMeanwhile = true;
         std::string heading, folder, count;
         int ticksWithWindow = 0;
+        DWORD shownAt = 0;
         onTick = [&]() {
             HWND progress = FindProgressWindow();
             if (progress == NULL)
                 return;
             if (++ticksWithWindow == 1) {
                 window = progress;
+                shownAt = fakeNow;
                 owner = GetWindow(progress, GW_OWNER);
                 mainEnabledMeanwhile = IsWindowEnabled(fmhost::MainWindow()) != FALSE;
             } else if (ticksWithWindow == 3) {
@@ -497,6 +500,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         EXPECT_EQ(fmhost::MainWindow(), owner);
         EXPECT_FALSE(mainEnabledMeanwhile) << "the host's window stayed enabled under the window";
         EXPECT_FALSE(IsWindow(window)) << "the window outlived the scan";
+        EXPECT_LT(fakeNow - shownAt, 500u) << "the window stayed its half second after the cancel";
         EXPECT_TRUE(IsWindowEnabled(fmhost::MainWindow()));
         EXPECT_EQ(root_ + "\\folder", folder.substr(0, root_.size() + 7)) << folder;
 
@@ -633,7 +637,8 @@ TEST_F(ScanWatchTest, CallsArrivingDuringALongScan)
 // The host quitting during a long scan (WM_QUIT in its queue, before the progress window shows
 // and under it): the scan stops with -003 and the paths found so far, and the quit, with its
 // exit code, is in the queue again afterwards for the host's own loop. A quit the scan took
-// and kept would leave the host running with no way to end.
+// and kept would leave the host running with no way to end. A window the quit found goes at
+// once.
 TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
 {
     Paths made = MakeTree(10, 100);
@@ -650,8 +655,12 @@ TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
     for (const auto &quit : quits) {
         SCOPED_TRACE(quit.when);
         bool posted = false, windowShown = false;
+        DWORD shownAt = 0;
         onTick = [&]() {
-            windowShown = windowShown || FindProgressWindow() != NULL;
+            if (!windowShown && FindProgressWindow() != NULL) {
+                windowShown = true;
+                shownAt = fakeNow;
+            }
             if (!posted && windowShown == quit.underWindow) {
                 PostQuitMessage(quit.exitCode);
                 posted = true;
@@ -669,6 +678,9 @@ TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
             EXPECT_EQ((WPARAM)quit.exitCode, message.wParam);
         }
         EXPECT_EQ(quit.underWindow, windowShown);
+        if (windowShown) {
+            EXPECT_LT(fakeNow - shownAt, 500u) << "the window stayed its half second after the quit";
+        }
         EXPECT_EQ(NULL, FindProgressWindow());
         EXPECT_TRUE(IsWindowEnabled(fmhost::MainWindow()));
         Paths found = FetchAll();
