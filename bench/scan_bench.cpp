@@ -269,14 +269,11 @@ bool MeasureModule(const std::string &module, const std::string &root, int repet
     fmhost::SendInit(fmhost::kFileMaker60);
     fmhost::ClearViolations();
     EntryPoint entry = (EntryPoint)(void *)GetProcAddress(fmhost::PluginModule(), "FMExternCallProc");
-    realHeapAlloc = (HeapAllocProc)fmhost::HookImport("kernel32.dll", "HeapAlloc",
-                                                      (void *)TrackedHeapAlloc);
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)TrackedHeapReAlloc);
-    realCreateFileW = (CreateFileWProc)fmhost::HookImport("kernel32.dll", "CreateFileW",
-                                                          (void *)CountedCreateFileW);
-    bool windowKept = fmhost::HookImport("user32.dll", "CreateDialogParamW",
-                                         (void *)NoCreateDialogParamW) != NULL;
+    realHeapAlloc = fmhost::HookImportAs("kernel32.dll", "HeapAlloc", TrackedHeapAlloc);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", TrackedHeapReAlloc);
+    realCreateFileW = fmhost::HookImportAs("kernel32.dll", "CreateFileW", CountedCreateFileW);
+    bool windowKept = fmhost::HookImportAs(
+        "user32.dll", "CreateDialogParamW", NoCreateDialogParamW) != NULL;
     if (entry == NULL || realHeapAlloc == NULL || realHeapReAlloc == NULL || !windowKept) {
         fprintf(stderr, "%s: no entry point, or no HeapAlloc, HeapReAlloc or "
                         "CreateDialogParamW import\n",

@@ -117,13 +117,11 @@ bool MeasureCeiling(bool doublingOnly, Ceiling *ceiling)
         fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
         return false;
     }
-    realFindClose = (BOOL(WINAPI *)(HANDLE))fmhost::HookImport("kernel32.dll", "FindClose",
-                                                               (void *)EndlessFindClose);
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)FollowedHeapReAlloc);
+    realFindClose = fmhost::HookImportAs("kernel32.dll", "FindClose", EndlessFindClose);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", FollowedHeapReAlloc);
     if (realFindClose == NULL || realHeapReAlloc == NULL ||
-        !fmhost::HookImport("kernel32.dll", "FindFirstFileW", (void *)EndlessFindFirstFileW) ||
-        !fmhost::HookImport("kernel32.dll", "FindNextFileW", (void *)EndlessFindNextFileW)) {
+        !fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", EndlessFindFirstFileW) ||
+        !fmhost::HookImportAs("kernel32.dll", "FindNextFileW", EndlessFindNextFileW)) {
         fprintf(stderr, "cannot hook the plug-in's imports\n");
         fmhost::UnloadPlugin();
         return false;
@@ -165,8 +163,7 @@ void MeasureLinkToRoot()
         return;
     }
     if (LoadAndInit(&error)) {
-        realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                              (void *)FollowedHeapReAlloc);
+        realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", FollowedHeapReAlloc);
         doublingAlone = false;
         refusedOnce = false;
         largestGranted = 0;

@@ -120,14 +120,33 @@ function(tarvel_build_locale name)
     add_custom_target(locale_${name} DEPENDS ${folder}/LC_CTYPE)
 endfunction()
 
-# tarvel_add_win_test(name source... [LOCKS lock...] [TIMEOUT seconds] [LOCALE name])
+# tarvel_lock_tests(list lock...): the locks (CTest's RESOURCE_LOCK) for the tests that test
+# discovery names in the variable list. A list of locks given as a discovered test's property
+# keeps only its first, so a file that CTest reads after the discovery's sets them.
+function(tarvel_lock_tests list)
+    if(NOT ARGN)
+        return()
+    endif()
+    set(file ${CMAKE_CURRENT_BINARY_DIR}/${list}_locks.cmake)
+    file(WRITE ${file} "if(${list})\n"
+                       "  set_tests_properties(\${${list}} PROPERTIES RESOURCE_LOCK \"${ARGN}\")\n"
+                       "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${file})
+endfunction()
+
+# tarvel_add_win_test(name source... [LOCKS lock...] [DIALOG_CASES filter] [TIMEOUT seconds]
+#                     [LOCALE name])
 # One test program; every GoogleTest case in it becomes a CTest test "win.<name>.<case>",
 # run in its own Wine process. LOCKS names the shared things (clipboard, syscolors,
 # associations) that the cases touch, so that CTest never runs two such tests at once.
+# DIALOG_CASES is a GoogleTest filter ("Suite.*:Other.Case") of the cases that show the real
+# open-file dialog. Wine's dialog remembers the last folder per program; one with no starting
+# folder opens there and makes it the current folder, where another case of the program may
+# be about to remove it. These cases of one program run one at a time (lock dialogs.<name>).
 # LOCALE runs the cases under that Unix locale, built into the build folder (Wine takes the
 # system's ANSI code page from it).
 function(tarvel_add_win_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT;LOCALE" "LOCKS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;LOCALE;DIALOG_CASES" "LOCKS" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
@@ -144,12 +163,15 @@ function(tarvel_add_win_test name)
         # A property of its own: a second ENVIRONMENT entry would not survive test discovery.
         list(APPEND props ENVIRONMENT_MODIFICATION "TARVEL_WINE_LOCALE=set:${ARG_LOCALE}.UTF-8")
     endif()
-    if(ARG_LOCKS)
-        string(REPLACE ";" "," locks "${ARG_LOCKS}")
-        list(APPEND props RESOURCE_LOCK "${ARG_LOCKS}")
+    set(discovery ${name} TEST_PREFIX "win.${name}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300)
+    if(ARG_DIALOG_CASES)
+        gtest_discover_tests(${discovery} TEST_FILTER "${ARG_DIALOG_CASES}"
+                             TEST_LIST ${name}_DIALOG_CASES PROPERTIES ${props})
+        tarvel_lock_tests(${name}_DIALOG_CASES ${ARG_LOCKS} dialogs.${name})
+        list(APPEND discovery TEST_FILTER "-${ARG_DIALOG_CASES}")
     endif()
-    gtest_discover_tests(${name} TEST_PREFIX "win.${name}." DISCOVERY_MODE PRE_TEST
-                         DISCOVERY_TIMEOUT 300 PROPERTIES ${props})
+    gtest_discover_tests(${discovery} TEST_LIST ${name}_CASES PROPERTIES ${props})
+    tarvel_lock_tests(${name}_CASES ${ARG_LOCKS})
 endfunction()
 
 # Checks on the built module's PE headers, hardening, stripping, import and export tables

@@ -101,6 +101,9 @@ void InjectMemoryError(int16_t value);
 // leaving the block as it was, and the next lock, unlock or size query succeeds and so
 // clears the error. 0 cancels a failure not yet made.
 void FailNextResize(int16_t error);
+// Plays a host whose resize can fail without a word: the plug-in's next set-size call leaves
+// the block as it was, and no memory error is reported for it.
+void FailNextResizeSilently();
 // Guarded handles (the default): every block on pages of its own, inaccessible while
 // unlocked, with an unmapped page after its end, and left inaccessible when it moves. Off:
 // plain heap blocks, still moved on every resize and lock-counted, for timing the plug-in

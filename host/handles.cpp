@@ -126,9 +126,11 @@ HandleSlot *CheckedSlot(HostHandle handle, const char *callback)
 CallbackCounts counts;
 
 // The host of FailNextResize: the error its next resize makes, and the error of the plug-in's
-// last memory call, which its memory-error callback reports (0 unless a resize failed).
+// last memory call, which its memory-error callback reports (0 unless a resize failed). The
+// host of FailNextResizeSilently: its next resize fails with no error.
 int16_t nextResizeError = 0;
 int16_t lastCallError = 0;
+bool nextResizeFailsSilently = false;
 
 // ---- the callbacks the plug-in calls --------------------------------------------------------
 
@@ -155,7 +157,9 @@ void TARVEL_HOSTCALL CallbackSetHandleSize(HostHandle handle, int32_t size)
     }
     lastCallError = nextResizeError;
     nextResizeError = 0;
-    if (lastCallError != 0)
+    bool fails = lastCallError != 0 || nextResizeFailsSilently;
+    nextResizeFailsSilently = false;
+    if (fails)
         return;  // the block keeps its size, contents and place
     // A resize always moves the block, as a host may do whenever a handle is unlocked.
     Block fresh = AllocateBlock(size);
@@ -420,6 +424,7 @@ void CheckLocksAsBefore(const std::vector<int> &before, const char *afterWhat)
 
 void InjectMemoryError(int16_t value) { detail::pendingMemoryError = value; }
 void FailNextResize(int16_t error) { detail::nextResizeError = error; }
+void FailNextResizeSilently() { detail::nextResizeFailsSilently = true; }
 void SetHandleGuards(bool on) { detail::guardsOn = on; }
 CallbackCounts Counts() { return detail::counts; }
 void ResetCounts() { detail::counts = CallbackCounts(); }

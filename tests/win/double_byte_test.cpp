@@ -18,13 +18,15 @@ const char kIncorrectOption[] = "-001 (Incorrect option)";
 const char kFileNotFound[] = "-004 (File not found)";
 
 // 表 is 0x95 0x5C and ソ 0x83 0x5C in Shift-JIS; ア 0x83 0x41, ヂ 0x83 0x61; ・ (U+30FB) is
-// 0x81 0x45, which Windows also reads a lone 0x81 as; ― (U+2015) is 0x81 0x5C.
+// 0x81 0x45, which Windows also reads a lone 0x81 as; ― (U+2015) is 0x81 0x5C. 歃 is 0x9F
+// 0x5C: its lead byte ends the first range of lead bytes (0x81 to 0x9F).
 #define HYO "\x95\x5C"
 #define SO "\x83\x5C"
 #define A_KANA "\x83\x41"
 #define DI_KANA "\x83\x61"
 #define NAKAGURO "\x81\x45"
 #define DASH "\x81\x5C"
+#define LAST_LEAD "\x9F\x5C"
 
 std::wstring Wide(const std::string &shiftJis)
 {
@@ -88,6 +90,7 @@ TEST_F(DoubleByteTest, FileNameFollowsTheLastBackslashCharacter)
     } cases[] = {
         {"english", "C:\\" HYO "\\" SO ".txt", SO ".txt"},
         {"english", "C:\\d\\" HYO, HYO},
+        {"english", "C:\\d\\" LAST_LEAD ".txt", LAST_LEAD ".txt"},
         {"western", "C:\\" HYO "\\" SO ".txt", ".txt"},
     };
     for (const auto &c : cases) {

@@ -43,7 +43,7 @@ protected:
     // the locale's Windows code page (0: the system's ANSI code page, for no table).
     std::string PathReachingWindows(const std::string &hostPath, UINT windowsCodePage = 1252)
     {
-        if (fmhost::HookImport("kernel32.dll", "GetFileAttributesW", (void *)FakeGetFileAttributesW) == NULL) {
+        if (fmhost::HookImportAs("kernel32.dll", "GetFileAttributesW", FakeGetFileAttributesW) == NULL) {
             ADD_FAILURE() << "the plug-in does not import GetFileAttributesW (is Tarv-OpenFile built?)";
             return std::string();
         }

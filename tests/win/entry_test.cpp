@@ -37,8 +37,8 @@ protected:
         PluginTest::SetUp();
         boxes.clear();
         beeps.clear();
-        ASSERT_TRUE(fmhost::HookImport("user32.dll", "MessageBoxA", (void *)FakeMessageBoxA));
-        ASSERT_TRUE(fmhost::HookImport("user32.dll", "MessageBeep", (void *)FakeMessageBeep));
+        ASSERT_TRUE(fmhost::HookImportAs("user32.dll", "MessageBoxA", FakeMessageBoxA));
+        ASSERT_TRUE(fmhost::HookImportAs("user32.dll", "MessageBeep", FakeMessageBeep));
     }
 };
 

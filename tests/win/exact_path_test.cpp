@@ -149,7 +149,7 @@ protected:
             return;
         ASSERT_EQ(1252u, GetACP()) << "these tests expect a system whose ANSI code page is 1252";
         shellPaths.clear();
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteW", (void *)RecordShellExecuteW));
+        ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "ShellExecuteW", RecordShellExecuteW));
     }
 
     // A tree under the scratch folder: outer\inner\tree holds the hostile names, the decoys
@@ -243,13 +243,19 @@ const char *const kHostileFiles[] = {
     "inner/in/\xc3\x8c\xc3\xae\xc3\xb1\xc3\xaa\xc3\xa2\xc3\xa0.txt",  // Ìîñêâà.txt, its look-alike
     "inner/in/sub/f.txt", "inner/in/sub./f.txt", "inner/in/..\\..\\out/f.txt",
     "inner/in/a\\../f.txt", "inner/in/b\\../f.txt",
+    "inner/in/report.txt.", "inner/in/REPO~1F4.TXT",  // the second: Wine's short name of the first
+    "inner/in/case.txt.", "inner/in/CASE.txt.",       // one short name in Wine
     "inner/evil.txt", "out/o.txt",
 };
 // Files that come back by a path that opens them, under every locale: ordinary names, and
 // names with a short name of their own (proven, in Wine as on NTFS).
 const char *const kReachedFiles[] = {
     "inner/in/tdot.txt", "inner/in/tdot.txt.", "inner/in/tsp.txt", "inner/in/tsp.txt ", "inner/in/sub/f.txt", "inner/in/sub./f.txt",
+    "inner/in/REPO~1F4.TXT",
 };
+// Files that no path may open: their short name is another entry's name, or another entry's
+// short name too, so that it proves nothing, whichever of the two it opens.
+const char *const kUnreachedFiles[] = {"inner/in/report.txt.", "inner/in/case.txt.", "inner/in/CASE.txt."};
 
 // The real dialogs, driven from the test.
 class ExactPathDialogTest : public ExactPathTest {
@@ -343,10 +349,10 @@ TEST_F(ExactPathTest, WithoutShortNamesUnfitCharactersBecomeQuestionMarks)
     std::map<FileId, std::wstring> files;
     std::wstring tree = MakeHostileTree(&files);
     ASSERT_FALSE(tree.empty());
-    realFindFirstFileW = (decltype(realFindFirstFileW))fmhost::HookImport(
-        "kernel32.dll", "FindFirstFileW", (void *)FindFirstWithoutShortNames);
-    realFindNextFileW = (decltype(realFindNextFileW))fmhost::HookImport(
-        "kernel32.dll", "FindNextFileW", (void *)FindNextWithoutShortNames);
+    realFindFirstFileW = fmhost::HookImportAs(
+        "kernel32.dll", "FindFirstFileW", FindFirstWithoutShortNames);
+    realFindNextFileW = fmhost::HookImportAs(
+        "kernel32.dll", "FindNextFileW", FindNextWithoutShortNames);
     ASSERT_TRUE(realFindFirstFileW != NULL && realFindNextFileW != NULL);
 
     std::string treeText = fmhost::Utf8ToHost(Utf8(tree), kMacRoman);
@@ -418,7 +424,7 @@ TEST_F(ExactPathDialogTest, FileDialogGivesTheChosenFileNotALookAlike)
     for (bool shortNames : {true, false}) {
         SCOPED_TRACE(shortNames ? "with short names" : "without short names");
         if (!shortNames) {
-            ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetShortPathNameW", (void *)NoShortPathName));
+            ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetShortPathNameW", NoShortPathName));
         }
         std::string path;
         ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(chosen, &path));
@@ -499,7 +505,8 @@ TEST_F(ExactPathDialogTest, DeviceNamesAreRefusedAsTheInitialFolder)
 // The hostile tree, scanned under "english" and "western", and under "cyrillic" with its
 // paths fetched under "western": the scan ends (a folder named like a way back is not
 // entered), no two paths open the same file, none opens a file outside the tree, and every
-// file with an ordinary or a proven short name comes back exactly once. Before, "tdot.txt."
+// file with an ordinary or a proven short name comes back exactly once, and none by a short
+// name that another entry answers to (by its own name or its short name). Before, "tdot.txt."
 // came back as a path to tdot.txt, "x\..\..\evil.txt" opened inner\evil.txt, "sub." was
 // read as sub, "a\.." and "b\.." made the walk grow as 2^depth, ђ.txt came back by Ђ.txt's
 // short name, and Москва.txt as its look-alike once the table changed.
@@ -518,6 +525,11 @@ TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
     UnixTree tree = {unixOuter};
     ASSERT_TRUE(RunUnixScript(script, &error)) << error;
     std::string folder = outer + "\\inner\\in";  // ASCII: the same in every host code
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(folder + "\\report.txt*").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, search);
+    FindClose(search);
+    ASSERT_EQ(std::wstring(L"REPO~1F4.TXT"), found.cAlternateFileName) << "Wine's short names have changed";
 
     static const struct {
         const char *scanLocale, *fetchLocale;
@@ -552,6 +564,8 @@ TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
         }
         for (const char *file : kReachedFiles)
             EXPECT_EQ(1, opened[file]) << file << " was not reached";
+        for (const char *file : kUnreachedFiles)
+            EXPECT_EQ(0, opened[file]) << file << " came back by a short name that proves nothing";
     }
 }
 

@@ -101,8 +101,8 @@ protected:
         seen = DialogRecord();
         answer = kAnswerCancel;
         chosenPath.clear();
-        realGetOpenFileNameW = (BOOL(WINAPI *)(LPOPENFILENAMEW))fmhost::HookImport(
-            "comdlg32.dll", "GetOpenFileNameW", (void *)FakeGetOpenFileNameW);
+        realGetOpenFileNameW = fmhost::HookImportAs(
+            "comdlg32.dll", "GetOpenFileNameW", FakeGetOpenFileNameW);
         ASSERT_TRUE(realGetOpenFileNameW != NULL) << "the plug-in does not import GetOpenFileNameW";
     }
 

@@ -153,24 +153,20 @@ protected:
         freed.clear();
         enableOkSent.clear();
         callbackDepth = 0;
-        realSHBrowseForFolderW = (LPITEMIDLIST(WINAPI *)(LPBROWSEINFOW))fmhost::HookImport(
-            "shell32.dll", "SHBrowseForFolderW", (void *)FakeSHBrowseForFolderW);
+        realSHBrowseForFolderW = fmhost::HookImportAs(
+            "shell32.dll", "SHBrowseForFolderW", FakeSHBrowseForFolderW);
         ASSERT_TRUE(realSHBrowseForFolderW != NULL) << "the plug-in does not import SHBrowseForFolderW";
-        realCoTaskMemFree = (void(WINAPI *)(LPVOID))fmhost::HookImport(
-            "ole32.dll", "CoTaskMemFree", (void *)WatchCoTaskMemFree);
+        realCoTaskMemFree = fmhost::HookImportAs("ole32.dll", "CoTaskMemFree", WatchCoTaskMemFree);
         ASSERT_TRUE(realCoTaskMemFree != NULL) << "the plug-in does not import CoTaskMemFree";
-        realOleInitialize = (HRESULT(WINAPI *)(LPVOID))fmhost::HookImport(
-            "ole32.dll", "OleInitialize", (void *)CountOleInitialize);
-        realOleUninitialize = (void(WINAPI *)(void))fmhost::HookImport(
-            "ole32.dll", "OleUninitialize", (void *)CountOleUninitialize);
-        realCoInitialize = (HRESULT(WINAPI *)(LPVOID))fmhost::HookImport(
-            "ole32.dll", "CoInitialize", (void *)CountCoInitialize);
-        realCoUninitialize = (void(WINAPI *)(void))fmhost::HookImport(
-            "ole32.dll", "CoUninitialize", (void *)CountCoUninitialize);
+        realOleInitialize = fmhost::HookImportAs("ole32.dll", "OleInitialize", CountOleInitialize);
+        realOleUninitialize = fmhost::HookImportAs(
+            "ole32.dll", "OleUninitialize", CountOleUninitialize);
+        realCoInitialize = fmhost::HookImportAs("ole32.dll", "CoInitialize", CountCoInitialize);
+        realCoUninitialize = fmhost::HookImportAs(
+            "ole32.dll", "CoUninitialize", CountCoUninitialize);
         ASSERT_TRUE(realOleInitialize && realOleUninitialize && realCoInitialize && realCoUninitialize)
             << "the plug-in does not import the OLE and COM initialisation it balances";
-        realSendMessageA = (LRESULT(WINAPI *)(HWND, UINT, WPARAM, LPARAM))fmhost::HookImport(
-            "user32.dll", "SendMessageA", (void *)WatchSendMessageA);
+        realSendMessageA = fmhost::HookImportAs("user32.dll", "SendMessageA", WatchSendMessageA);
         ASSERT_TRUE(realSendMessageA != NULL) << "the plug-in does not import SendMessageA";
     }
 

@@ -125,21 +125,27 @@ TEST_F(HostTextTest, WriteTextResultCopiesNothingAfterMemoryError)
 }
 
 // A host whose memory error is that of its last call: the resize fails and the lock would
-// clear its error. Whatever the block held stays as it was, shorter or longer than the text:
-// copying the text into the shorter block would overrun the host's heap (here the emulator's
-// guard page ends the process), and into the longer one would leave its tail behind the text.
+// clear its error; and a host whose resize fails with no error at all. Whatever the block
+// held stays as it was, shorter or longer than the text: copying the text into the shorter
+// block would overrun the host's heap (here the emulator's guard page ends the process), and
+// into the longer one would leave its tail behind the text.
 TEST_F(HostTextTest, WriteTextResultWritesNothingIntoABlockWhoseResizeFailed)
 {
-    static const char *const blocks[] = {"", "<untouched>", "tarvel v2.0.0.", "a block longer than the text"};
-    for (const char *before : blocks) {
-        SCOPED_TRACE(before);
-        HostHandle handle = fmhost::detail::NewHandle(before);
-        fmhost::FailNextResize(-108);
-        WriteTextResult(handle, "tarvel v2.0.0.7");
-        EXPECT_EQ(std::string(before), fmhost::detail::HandleContents(handle));
-        EXPECT_FALSE(fmhost::detail::WasResized(handle));
-        EXPECT_EQ(0, fmhost::detail::LockCount(handle));
-        fmhost::detail::DisposeHandle(handle);
+    static const char *const blocks[] = {"a block longer than the text", "", "<untouched>", "tarvel v2.0.0."};
+    for (bool silently : {false, true}) {
+        for (const char *before : blocks) {
+            SCOPED_TRACE(std::string(silently ? "no error, " : "error -108, ") + before);
+            HostHandle handle = fmhost::detail::NewHandle(before);
+            if (silently)
+                fmhost::FailNextResizeSilently();
+            else
+                fmhost::FailNextResize(-108);
+            WriteTextResult(handle, "tarvel v2.0.0.7");
+            EXPECT_EQ(std::string(before), fmhost::detail::HandleContents(handle));
+            EXPECT_FALSE(fmhost::detail::WasResized(handle));
+            EXPECT_EQ(0, fmhost::detail::LockCount(handle));
+            fmhost::detail::DisposeHandle(handle);
+        }
     }
 }
 

@@ -54,7 +54,7 @@ protected:
         PluginTest::SetUp();
         dialogOwner = (HWND)-1;
         dialogCalls = 0;
-        ASSERT_TRUE(fmhost::HookImport("comdlg32.dll", "GetOpenFileNameW", (void *)RecordOwner));
+        ASSERT_TRUE(fmhost::HookImportAs("comdlg32.dll", "GetOpenFileNameW", RecordOwner));
     }
     HWND OwnerOfTheFileDialog()
     {

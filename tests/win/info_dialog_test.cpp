@@ -229,12 +229,11 @@ TEST_F(InfoDialogTest, StaysOpenOnEscape)
 // table, which also sees objects made by calls nobody hooked (the logo's bitmaps among them).
 TEST_F(InfoDialogTest, ShowingTenTimesLeaksNoGdiObjects)
 {
-    realCreateFontIndirectA = (HFONT(WINAPI *)(const LOGFONTA *))fmhost::HookImport(
-        "gdi32.dll", "CreateFontIndirectA", (void *)CountingCreateFontIndirectA);
-    realCreateSolidBrush = (HBRUSH(WINAPI *)(COLORREF))fmhost::HookImport(
-        "gdi32.dll", "CreateSolidBrush", (void *)CountingCreateSolidBrush);
-    realDeleteObject = (BOOL(WINAPI *)(HGDIOBJ))fmhost::HookImport("gdi32.dll", "DeleteObject",
-                                                                  (void *)CountingDeleteObject);
+    realCreateFontIndirectA = fmhost::HookImportAs(
+        "gdi32.dll", "CreateFontIndirectA", CountingCreateFontIndirectA);
+    realCreateSolidBrush = fmhost::HookImportAs(
+        "gdi32.dll", "CreateSolidBrush", CountingCreateSolidBrush);
+    realDeleteObject = fmhost::HookImportAs("gdi32.dll", "DeleteObject", CountingDeleteObject);
     ASSERT_TRUE(realCreateFontIndirectA && realCreateSolidBrush && realDeleteObject);
     // Wine makes objects of its own that last at the first showing of a dialog: count from
     // the second on.

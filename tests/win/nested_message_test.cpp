@@ -240,12 +240,11 @@ void CALLBACK InfoStep(HWND, UINT, UINT_PTR, DWORD)
 // brush once the nested dialog is gone, and both showings leave nothing behind.
 TEST_F(NestedMessageTest, InformationDialogKeepsWhatItDrawsWithThroughANestedShowing)
 {
-    realCreateFontIndirectA = (HFONT(WINAPI *)(const LOGFONTA *))fmhost::HookImport(
-        "gdi32.dll", "CreateFontIndirectA", (void *)CountingCreateFontIndirectA);
-    realCreateSolidBrush = (HBRUSH(WINAPI *)(COLORREF))fmhost::HookImport(
-        "gdi32.dll", "CreateSolidBrush", (void *)CountingCreateSolidBrush);
-    realDeleteObject = (BOOL(WINAPI *)(HGDIOBJ))fmhost::HookImport(
-        "gdi32.dll", "DeleteObject", (void *)CountingDeleteObject);
+    realCreateFontIndirectA = fmhost::HookImportAs(
+        "gdi32.dll", "CreateFontIndirectA", CountingCreateFontIndirectA);
+    realCreateSolidBrush = fmhost::HookImportAs(
+        "gdi32.dll", "CreateSolidBrush", CountingCreateSolidBrush);
+    realDeleteObject = fmhost::HookImportAs("gdi32.dll", "DeleteObject", CountingDeleteObject);
     ASSERT_TRUE(realCreateFontIndirectA && realCreateSolidBrush && realDeleteObject);
     liveObjects.clear();
     fontsMade = brushesMade = 0;

@@ -59,7 +59,7 @@ protected:
 
     void FakeTheShell()
     {
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteW", (void *)FakeShellExecuteW) != NULL)
+        ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "ShellExecuteW", FakeShellExecuteW) != NULL)
             << "the plug-in does not import ShellExecuteW";
     }
 

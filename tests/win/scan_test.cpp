@@ -496,11 +496,15 @@ TEST_F(ScanTest, DeepTreeIsWalkedUpToThePathLimit)
         expected.push_back(level + "\\f.txt");
     }
     ASSERT_LT(level.size(), 253u);
-    // At the limit: a folder of 255 characters is read (its pattern has 259), one of 256 is not.
+    // At the limit: a folder of 255 characters is read (its pattern has 259), one of 256 is not,
+    // and one of 259, which with its separator would fill the walk's path, is not entered.
     std::string edge255 = level + "\\" + std::string(255 - level.size() - 1, 'y');
     std::string edge256 = level + "\\" + std::string(256 - level.size() - 1, 'z');
+    std::string edge259 = level + "\\" + std::string(259 - level.size() - 1, 'w');
     ASSERT_EQ(255u, edge255.size());
     ASSERT_EQ(256u, edge256.size());
+    ASSERT_TRUE(MakeFolderAnyLength(edge259));
+    ASSERT_TRUE(MakeFileAnyLength(edge259 + "\\f.txt"));
     ASSERT_TRUE(MakeFolderAnyLength(edge255));
     ASSERT_TRUE(MakeFileAnyLength(edge255 + "\\f.txt"));
     expected.push_back(edge255 + "\\f.txt");
@@ -547,8 +551,7 @@ TEST_F(ScanTest, ListGrowsThroughSeveralDoublingsAndKeepsEveryPath)
             ASSERT_TRUE(MakeFile(made.back())) << made.back();
         }
     }
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)CountedHeapReAlloc);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", CountedHeapReAlloc);
     ASSERT_TRUE(realHeapReAlloc != NULL);
     ASSERT_EQ(kOk, SetFolder(root_));
     Paths found = FetchAll(made.size() + 1);
@@ -581,7 +584,7 @@ TEST_F(ScanTest, ListEndingOneBytePastABlockGrowsFirst)
 TEST_F(ScanTest, HeapCreateFailureAnswersCannotIterate)
 {
     ASSERT_NO_FATAL_FAILURE(MakeStandardTree());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "HeapCreate", (void *)FailingHeapCreate));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "HeapCreate", FailingHeapCreate));
     EXPECT_EQ(kCannotIterate, SetFolder(root_));
     EXPECT_EQ(1, heapCreateCalls);
     EXPECT_TRUE(NothingLeft());
@@ -594,9 +597,8 @@ TEST_F(ScanTest, HeapCreateFailureAnswersCannotIterate)
 TEST_F(ScanTest, ListAllocationFailureAnswersCannotIterateAndFreesTheHeap)
 {
     ASSERT_NO_FATAL_FAILURE(MakeStandardTree());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "HeapAlloc", (void *)FailingHeapAlloc));
-    realHeapDestroy = (HeapDestroyProc)fmhost::HookImport("kernel32.dll", "HeapDestroy",
-                                                          (void *)CountedHeapDestroy);
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "HeapAlloc", FailingHeapAlloc));
+    realHeapDestroy = fmhost::HookImportAs("kernel32.dll", "HeapDestroy", CountedHeapDestroy);
     ASSERT_TRUE(realHeapDestroy != NULL);
     EXPECT_EQ(kCannotIterate, SetFolder(root_));
     EXPECT_EQ(1, heapAllocCalls);
@@ -614,8 +616,7 @@ TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
     Paths complete;
     ReferenceWalk(root_, true, &complete);
     ASSERT_EQ(300u, complete.size());
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)CountedHeapReAlloc);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", CountedHeapReAlloc);
     ASSERT_TRUE(realHeapReAlloc != NULL);
     size_t keptBefore = 0;
     int growths = 0;
@@ -660,8 +661,7 @@ TEST_F(ScanTest, ListGrowsInSmallerStepsWhereTheDoubledBlockIsMissing)
     ReferenceWalk(root_, true, &complete);
     ASSERT_EQ(300u, complete.size());
     ASSERT_LT(root_.size() + 15, 200u) << "an entry would not fit one growth";
-    realHeapReAlloc = (HeapReAllocProc)fmhost::HookImport("kernel32.dll", "HeapReAlloc",
-                                                          (void *)CountedHeapReAlloc);
+    realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", CountedHeapReAlloc);
     ASSERT_TRUE(realHeapReAlloc != NULL);
     static const struct {
         const char *memory;

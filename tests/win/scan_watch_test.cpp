@@ -140,11 +140,21 @@ protected:
 
 }  // namespace
 
-// A volume without a serial on which every file has one file index: Wine gives serial 0 to
-// the file systems it reads none from (tmpfs, /dev/pts, ...), whose inode numbers repeat from
-// one to the next (their roots are all inode 1).
+// Identities that look alike. Every file with one file index, on a volume of its own (its
+// real index taken for the serial number), as the roots of NTFS volumes are: only both
+// together tell files apart. Or every file with one file index on a volume without a serial:
+// Wine gives serial 0 to the file systems it reads none from (tmpfs, /dev/pts, ...), whose
+// inode numbers repeat from one to the next (their roots are all inode 1).
 BOOL(WINAPI *realGetFileInformationByHandle)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
-BOOL WINAPI SerialLessFileInformation(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+BOOL WINAPI OneIndexOnManyVolumes(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    BOOL known = realGetFileInformationByHandle(file, information);
+    information->dwVolumeSerialNumber = information->nFileIndexLow;
+    information->nFileIndexHigh = 0;
+    information->nFileIndexLow = 5;
+    return known;
+}
+BOOL WINAPI OneIndexWithoutSerial(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
 {
     BOOL known = realGetFileInformationByHandle(file, information);
     information->dwVolumeSerialNumber = 0;
@@ -154,9 +164,10 @@ BOOL WINAPI SerialLessFileInformation(HANDLE file, LPBY_HANDLE_FILE_INFORMATION 
 }
 
 // Links to ".", to ".." and to the start folder are not entered; a link to a sibling folder
-// is, so its files come once per real way to them. Before, two such links made the scan grow
-// exponentially, and it did not end. The same holds where every identity looks alike (no
-// serial, one file index): there, before, the sibling was taken for the start and skipped.
+// is, so its files come once per real way to them, also where identities look alike (one
+// file index on volumes of their own, or without a serial). Before, two such links made the
+// scan grow exponentially, and it did not end; with identities alike, the sibling was taken
+// for the start and skipped.
 TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
 {
     ASSERT_TRUE(CreateDirectoryA((root_ + "\\a").c_str(), NULL));
@@ -172,11 +183,20 @@ TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
                       root_ + "\\f.txt"};
     std::sort(expected.begin(), expected.end());
 
-    for (bool serialLess : {false, true}) {
-        SCOPED_TRACE(serialLess ? "every identity alike" : "real identities");
-        if (serialLess) {
-            realGetFileInformationByHandle = fmhost::HookImportAs(
-                "kernel32.dll", "GetFileInformationByHandle", SerialLessFileInformation);
+    static const struct {
+        const char *identities;
+        BOOL(WINAPI *fake)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);  // NULL: the real ones
+    } rows[] = {
+        {"the real identities", NULL},
+        {"one file index on volumes of their own", OneIndexOnManyVolumes},
+        {"one file index without a serial", OneIndexWithoutSerial},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.identities);
+        if (row.fake != NULL) {
+            fmhost::UnhookImport("kernel32.dll", "GetFileInformationByHandle");
+            realGetFileInformationByHandle =
+                fmhost::HookImportAs("kernel32.dll", "GetFileInformationByHandle", row.fake);
             ASSERT_TRUE(realGetFileInformationByHandle != NULL);
         }
         ASSERT_EQ(kOk, CallText(kTarvSetFolder, root_));
@@ -467,7 +487,7 @@ TEST_F(ScanWatchTest, InitDuringAScanResetsTheFilterWhenItEnds)
         ASSERT_TRUE(MakeFile(path));
     std::sort(everything.begin(), everything.end());
     std::sort(filtered.begin(), filtered.end());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     static const struct {
         const char *what;
         bool shutdownToo;
@@ -515,8 +535,9 @@ TEST_F(ScanWatchTest, InitDuringAScanResetsTheFilterWhenItEnds)
 
 // A scan that runs past a second shows its window, owned by the host's main window, which is
 // disabled meanwhile; every way of cancelling stops it with -003, the paths found so far come
-// back, and the window is gone afterwards with the host's window enabled again. Only the
-// first showing may leave GDI objects behind (the system's caches); later ones none.
+// back, and the window is gone afterwards with the host's window enabled again, at once: it
+// does not wait out its half second. Only the first showing may leave GDI objects behind (the
+// system's caches); later ones none.
 TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
 {
     Paths made = MakeTree(10, 100);
@@ -531,7 +552,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         {"Enter on Cancel", WM_KEYDOWN, VK_RETURN},
         {"window closed", WM_CLOSE, 0},
     };
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     std::vector<int> gdiObjectsAfter;
     for (const auto &cancel : cancels) {
         SCOPED_TRACE(cancel.how);
@@ -539,12 +560,14 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         bool mainEnabledMeanwhile = true;
         std::string heading, folder, count;
         int ticksWithWindow = 0;
+        DWORD shownAt = 0;
         onTick = [&]() {
             HWND progress = FindProgressWindow();
             if (progress == NULL)
                 return;
             if (++ticksWithWindow == 1) {
                 window = progress;
+                shownAt = fakeNow;
                 owner = GetWindow(progress, GW_OWNER);
                 mainEnabledMeanwhile = IsWindowEnabled(fmhost::MainWindow()) != FALSE;
             } else if (ticksWithWindow == 3) {
@@ -563,6 +586,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         EXPECT_EQ(fmhost::MainWindow(), owner);
         EXPECT_FALSE(mainEnabledMeanwhile) << "the host's window stayed enabled under the window";
         EXPECT_FALSE(IsWindow(window)) << "the window outlived the scan";
+        EXPECT_LT(fakeNow - shownAt, 500u) << "the window stayed its half second after the cancel";
         EXPECT_TRUE(IsWindowEnabled(fmhost::MainWindow()));
         EXPECT_EQ(root_ + "\\folder", folder.substr(0, root_.size() + 7)) << folder;
 
@@ -588,7 +612,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
 TEST_F(ScanWatchTest, HostQueueMovesWithoutLettingInputThrough)
 {
     MakeTree(10, 100);
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     mainWindowProc = (WNDPROC)SetWindowLongPtrA(fmhost::MainWindow(), GWLP_WNDPROC,
                                                 (LONG_PTR)RecordingMainWindowProc);
     ASSERT_TRUE(mainWindowProc != NULL);
@@ -645,7 +669,7 @@ TEST_F(ScanWatchTest, CallsArrivingDuringALongScan)
     root_ = tree;
     Paths made = MakeTree(10, 100);
     std::sort(made.begin(), made.end());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     fmhost::ClearNestedMessages();
     fmhost::ScheduleNestedIdle(0);
     fmhost::ScheduleNestedCall(0, kTarvVersion, "");
@@ -699,12 +723,13 @@ TEST_F(ScanWatchTest, CallsArrivingDuringALongScan)
 // The host quitting during a long scan (WM_QUIT in its queue, before the progress window shows
 // and under it): the scan stops with -003 and the paths found so far, and the quit, with its
 // exit code, is in the queue again afterwards for the host's own loop. A quit the scan took
-// and kept would leave the host running with no way to end.
+// and kept would leave the host running with no way to end. A window the quit found goes at
+// once.
 TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
 {
     Paths made = MakeTree(10, 100);
     std::sort(made.begin(), made.end());
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount));
     static const struct {
         const char *when;
         bool underWindow;  // posted once the progress window shows, else at the scan's first look
@@ -716,8 +741,12 @@ TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
     for (const auto &quit : quits) {
         SCOPED_TRACE(quit.when);
         bool posted = false, windowShown = false;
+        DWORD shownAt = 0;
         onTick = [&]() {
-            windowShown = windowShown || FindProgressWindow() != NULL;
+            if (!windowShown && FindProgressWindow() != NULL) {
+                windowShown = true;
+                shownAt = fakeNow;
+            }
             if (!posted && windowShown == quit.underWindow) {
                 PostQuitMessage(quit.exitCode);
                 posted = true;
@@ -735,6 +764,9 @@ TEST_F(ScanWatchTest, QuitDuringALongScanStopsItAndStaysForTheHost)
             EXPECT_EQ((WPARAM)quit.exitCode, message.wParam);
         }
         EXPECT_EQ(quit.underWindow, windowShown);
+        if (windowShown) {
+            EXPECT_LT(fakeNow - shownAt, 500u) << "the window stayed its half second after the quit";
+        }
         EXPECT_EQ(NULL, FindProgressWindow());
         EXPECT_TRUE(IsWindowEnabled(fmhost::MainWindow()));
         Paths found = FetchAll();

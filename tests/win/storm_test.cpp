@@ -288,26 +288,26 @@ protected:
 
     void HookAll()
     {
-        real.HeapCreate = (decltype(real.HeapCreate))fmhost::HookImport("kernel32.dll", "HeapCreate", (void *)StormHeapCreate);
-        real.HeapReAlloc = (decltype(real.HeapReAlloc))fmhost::HookImport("kernel32.dll", "HeapReAlloc", (void *)StormHeapReAlloc);
-        real.HeapAlloc = (decltype(real.HeapAlloc))fmhost::HookImport("kernel32.dll", "HeapAlloc", (void *)StormHeapAlloc);
-        real.GlobalAlloc = (decltype(real.GlobalAlloc))fmhost::HookImport("kernel32.dll", "GlobalAlloc", (void *)StormGlobalAlloc);
-        real.OpenClipboard = (decltype(real.OpenClipboard))fmhost::HookImport("user32.dll", "OpenClipboard", (void *)StormOpenClipboard);
-        real.EmptyClipboard = (decltype(real.EmptyClipboard))fmhost::HookImport("user32.dll", "EmptyClipboard", (void *)StormEmptyClipboard);
-        real.SetClipboardData = (decltype(real.SetClipboardData))fmhost::HookImport("user32.dll", "SetClipboardData", (void *)StormSetClipboardData);
-        real.GetIconInfo = (decltype(real.GetIconInfo))fmhost::HookImport("user32.dll", "GetIconInfo", (void *)StormGetIconInfo);
-        real.SHGetFileInfoW = (decltype(real.SHGetFileInfoW))fmhost::HookImport("shell32.dll", "SHGetFileInfoW", (void *)StormSHGetFileInfoW);
-        real.GetFileAttributesW = (decltype(real.GetFileAttributesW))fmhost::HookImport("kernel32.dll", "GetFileAttributesW", (void *)StormGetFileAttributesW);
+        real.HeapCreate = fmhost::HookImportAs("kernel32.dll", "HeapCreate", StormHeapCreate);
+        real.HeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", StormHeapReAlloc);
+        real.HeapAlloc = fmhost::HookImportAs("kernel32.dll", "HeapAlloc", StormHeapAlloc);
+        real.GlobalAlloc = fmhost::HookImportAs("kernel32.dll", "GlobalAlloc", StormGlobalAlloc);
+        real.OpenClipboard = fmhost::HookImportAs("user32.dll", "OpenClipboard", StormOpenClipboard);
+        real.EmptyClipboard = fmhost::HookImportAs("user32.dll", "EmptyClipboard", StormEmptyClipboard);
+        real.SetClipboardData = fmhost::HookImportAs("user32.dll", "SetClipboardData", StormSetClipboardData);
+        real.GetIconInfo = fmhost::HookImportAs("user32.dll", "GetIconInfo", StormGetIconInfo);
+        real.SHGetFileInfoW = fmhost::HookImportAs("shell32.dll", "SHGetFileInfoW", StormSHGetFileInfoW);
+        real.GetFileAttributesW = fmhost::HookImportAs("kernel32.dll", "GetFileAttributesW", StormGetFileAttributesW);
         ASSERT_TRUE(real.HeapCreate && real.HeapReAlloc && real.GetFileAttributesW && real.OpenClipboard &&
                     real.SetClipboardData && real.SHGetFileInfoW && real.GlobalAlloc && real.GetIconInfo &&
                     real.EmptyClipboard)
             << "the module no longer imports a function the storm fails";
-        ASSERT_TRUE(fmhost::HookImport("comdlg32.dll", "GetOpenFileNameW", (void *)StormGetOpenFileNameW));
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "SHBrowseForFolderW", (void *)StormSHBrowseForFolderW));
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "SHGetPathFromIDListW", (void *)StormSHGetPathFromIDListW));
-        ASSERT_TRUE(fmhost::HookImport("shell32.dll", "ShellExecuteW", (void *)StormShellExecuteW));
-        fmhost::HookImport("user32.dll", "MessageBoxA", (void *)StormMessageBoxA);
-        fmhost::HookImport("user32.dll", "MessageBeep", (void *)StormMessageBeep);
+        ASSERT_TRUE(fmhost::HookImportAs("comdlg32.dll", "GetOpenFileNameW", StormGetOpenFileNameW));
+        ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "SHBrowseForFolderW", StormSHBrowseForFolderW));
+        ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "SHGetPathFromIDListW", StormSHGetPathFromIDListW));
+        ASSERT_TRUE(fmhost::HookImportAs("shell32.dll", "ShellExecuteW", StormShellExecuteW));
+        fmhost::HookImportAs("user32.dll", "MessageBoxA", StormMessageBoxA);
+        fmhost::HookImportAs("user32.dll", "MessageBeep", StormMessageBeep);
     }
 
     std::string RandomBytes(size_t size, bool allowZero)
