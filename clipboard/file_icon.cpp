@@ -1,8 +1,6 @@
 // Tarv-CopyLargeFileIcon and Tarv-CopySmallFileIcon: the shell's icon of a file as a bitmap on
 // the clipboard, and the palette builder for that bitmap.
 #include <windows.h>
-#include <objbase.h>
-#include <ole2.h>
 #include <shellapi.h>
 #include <stddef.h>
 #include <string.h>
@@ -13,6 +11,7 @@
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/host_window.h"
+#include "plugin/shell_apartment.h"
 #include "plugin/status.h"
 
 enum { kMaxPaletteEntries = 256 };
@@ -141,8 +140,7 @@ static void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, Ico
     bool pathAdmitted = ScriptPathToWide(iconPath, CurrentWindowsCodePage(), NULL, kPathForShell,
                                          widePath, kTextCapacity);
 
-    HRESULT oleInitialized = OleInitialize(NULL);
-    HRESULT comInitialized = CoInitialize(NULL);
+    ShellApartment apartment = EnterShellApartment();
     UINT flags = SHGFI_ICON | (size == kSmallIcon ? SHGFI_SMALLICON : SHGFI_LARGEICON);
     if (!pathAdmitted || IsBlankPath(widePath) ||
         SHGetFileInfoW(widePath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
@@ -207,11 +205,7 @@ done:
         DeleteObject(parts.hbmMask);
     if (shellInfo.hIcon != NULL)
         DestroyIcon(shellInfo.hIcon);
-    // Undo exactly the initialisations that took, latest first.
-    if (SUCCEEDED(comInitialized))
-        CoUninitialize();
-    if (SUCCEEDED(oleInitialized))
-        OleUninitialize();
+    LeaveShellApartment(apartment);
     WriteStatusResult(result, status);
 }
 

@@ -4,8 +4,6 @@
 // hold, or that Windows would not read back as itself, comes back by its proven short name,
 // or masked so that the path names no folder.
 #include <windows.h>
-#include <objbase.h>
-#include <ole2.h>
 #include <shlobj.h>
 #include <string.h>
 
@@ -14,6 +12,7 @@
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
 #include "plugin/host_window.h"
+#include "plugin/shell_apartment.h"
 
 static const char kDefaultBrowserTitle[] = "Select folder";
 
@@ -92,8 +91,8 @@ static bool MaskSeparatorsInsideNames(LPITEMIDLIST chosen, WCHAR *path)
 // owned by the host's main window when there is one, and writes the chosen folder's path
 // (a drive's root keeps its trailing backslash; an item without a path gives the empty
 // text). After a cancel nothing is written: the result handle stays as the host passed it.
-// OLE and COM are initialised for the browser and uninitialised after it, each exactly when
-// its initialisation succeeded, so the host thread's counts stay where they were.
+// COM and OLE are set up for the browser and taken down after it (EnterShellApartment), so
+// the host thread's counts stay where they were.
 void TarvChooseFolder(HostHandle parameter, HostHandle result)
 {
     char title[kTextCapacity];
@@ -118,8 +117,7 @@ void TarvChooseFolder(HostHandle parameter, HostHandle result)
     browser.lpfn = BrowseCallback;
     browser.lParam = 0;
 
-    HRESULT oleInitialized = OleInitialize(NULL);
-    HRESULT comInitialized = CoInitialize(NULL);
+    ShellApartment apartment = EnterShellApartment();
     LPITEMIDLIST chosen = SHBrowseForFolderW(&browser);
     bool confirmed = chosen != NULL;
     // A virtual item after all, a path that is not the item's own, or (beyond any folder the
@@ -132,10 +130,7 @@ void TarvChooseFolder(HostHandle parameter, HostHandle result)
 
     if (chosen != NULL)
         CoTaskMemFree(chosen);
-    if (SUCCEEDED(comInitialized))
-        CoUninitialize();
-    if (SUCCEEDED(oleInitialized))
-        OleUninitialize();
+    LeaveShellApartment(apartment);
 
     if (confirmed)
         WriteTextResult(result, path);

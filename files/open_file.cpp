@@ -1,7 +1,6 @@
 // Tarv-OpenFile: hands a file or folder to the shell's "open" verb, so that the application
 // associated with it starts, and reports the outcome as a status.
 #include <windows.h>
-#include <objbase.h>
 #include <shellapi.h>
 
 #include "encoding/codepage.h"
@@ -9,6 +8,7 @@
 #include "files/script_path.h"
 #include "plugin/handlers.h"
 #include "plugin/host_text.h"
+#include "plugin/shell_apartment.h"
 #include "plugin/status.h"
 
 // The status for what ShellExecuteW returned, taken as a signed 32-bit number: above 32 is
@@ -26,7 +26,7 @@ static int32_t StatusOfShellExecute(int32_t returned)
 // Parameter: the path in host codes. Answers -004 for a path that names no file by the rules
 // of ScriptPathToWide, or that does not lead to a file or folder on a disk (the shell is not
 // called then), otherwise the status of the shell's answer. No owner window is passed, and the started application is not
-// waited for. COM is initialised for the shell call and left as it was found.
+// waited for. COM is set up for the shell call and left as it was found (EnterShellApartment).
 void TarvOpenFile(HostHandle parameter, HostHandle result)
 {
     char path[kTextCapacity];
@@ -37,14 +37,11 @@ void TarvOpenFile(HostHandle parameter, HostHandle result)
         if (ScriptPathToWide(path, CurrentWindowsCodePage(), NULL, kPathForShell, widePath,
                              kTextCapacity) &&
             PathExists(widePath)) {
-            // A file type's handler may be a COM object, so the shell wants COM on the thread,
-            // in a single-threaded apartment. Undone only when it took: a host thread already
-            // in another apartment keeps its own.
-            HRESULT comInitialized = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+            // A file type's handler may be a COM object.
+            ShellApartment apartment = EnterShellApartment();
             HINSTANCE launched = ShellExecuteW(NULL, L"open", widePath, NULL, NULL, SW_SHOW);
             status = StatusOfShellExecute((int32_t)(INT_PTR)launched);
-            if (SUCCEEDED(comInitialized))
-                CoUninitialize();
+            LeaveShellApartment(apartment);
         }
     }
     WriteStatusResult(result, status);

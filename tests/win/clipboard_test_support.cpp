@@ -268,7 +268,7 @@ typedef HMETAFILE(WINAPI *SetMetaFileBitsExProc)(UINT, const BYTE *);
 typedef BOOL(WINAPI *DeleteMetaFileProc)(HMETAFILE);
 typedef HRESULT(WINAPI *OleInitializeProc)(LPVOID);
 typedef void(WINAPI *OleUninitializeProc)(void);
-typedef HRESULT(WINAPI *CoInitializeProc)(LPVOID);
+typedef HRESULT(WINAPI *CoInitializeExProc)(LPVOID, DWORD);
 typedef void(WINAPI *CoUninitializeProc)(void);
 
 static OpenClipboardProc realOpenClipboard;
@@ -288,7 +288,7 @@ static SetMetaFileBitsExProc realSetMetaFileBitsEx;
 static DeleteMetaFileProc realDeleteMetaFile;
 static OleInitializeProc realOleInitialize;
 static OleUninitializeProc realOleUninitialize;
-static CoInitializeProc realCoInitialize;
+static CoInitializeExProc realCoInitializeEx;
 static CoUninitializeProc realCoUninitialize;
 
 static BOOL WINAPI FakeOpenClipboard(HWND owner)
@@ -460,10 +460,10 @@ static void WINAPI FakeOleUninitialize(void)
     realOleUninitialize();
 }
 
-static HRESULT WINAPI FakeCoInitialize(LPVOID reserved)
+static HRESULT WINAPI FakeCoInitializeEx(LPVOID reserved, DWORD model)
 {
     counts.coInitialize++;
-    return realCoInitialize(reserved);
+    return realCoInitializeEx(reserved, model);
 }
 
 static void WINAPI FakeCoUninitialize(void)
@@ -500,7 +500,7 @@ void InstallHooks()
         {"gdi32.dll", "DeleteMetaFile", (void *)FakeDeleteMetaFile, (void **)&realDeleteMetaFile},
         {"ole32.dll", "OleInitialize", (void *)FakeOleInitialize, (void **)&realOleInitialize},
         {"ole32.dll", "OleUninitialize", (void *)FakeOleUninitialize, (void **)&realOleUninitialize},
-        {"ole32.dll", "CoInitialize", (void *)FakeCoInitialize, (void **)&realCoInitialize},
+        {"ole32.dll", "CoInitializeEx", (void *)FakeCoInitializeEx, (void **)&realCoInitializeEx},
         {"ole32.dll", "CoUninitialize", (void *)FakeCoUninitialize, (void **)&realCoUninitialize},
     };
     for (const Entry &entry : entries) {

@@ -108,7 +108,7 @@ struct InitCalls {
 InitCalls init;
 HRESULT(WINAPI *realOleInitialize)(LPVOID) = NULL;
 void(WINAPI *realOleUninitialize)(void) = NULL;
-HRESULT(WINAPI *realCoInitialize)(LPVOID) = NULL;
+HRESULT(WINAPI *realCoInitializeEx)(LPVOID, DWORD) = NULL;
 void(WINAPI *realCoUninitialize)(void) = NULL;
 void(WINAPI *realCoTaskMemFree)(LPVOID) = NULL;
 std::vector<void *> freed;
@@ -123,10 +123,10 @@ void WINAPI CountOleUninitialize(void)
     init.oleUninit++;
     realOleUninitialize();
 }
-HRESULT WINAPI CountCoInitialize(LPVOID reserved)
+HRESULT WINAPI CountCoInitializeEx(LPVOID reserved, DWORD model)
 {
     init.comInit++;
-    return init.comFailure != S_OK ? init.comFailure : realCoInitialize(reserved);
+    return init.comFailure != S_OK ? init.comFailure : realCoInitializeEx(reserved, model);
 }
 void WINAPI CountCoUninitialize(void)
 {
@@ -161,10 +161,10 @@ protected:
         realOleInitialize = fmhost::HookImportAs("ole32.dll", "OleInitialize", CountOleInitialize);
         realOleUninitialize = fmhost::HookImportAs(
             "ole32.dll", "OleUninitialize", CountOleUninitialize);
-        realCoInitialize = fmhost::HookImportAs("ole32.dll", "CoInitialize", CountCoInitialize);
+        realCoInitializeEx = fmhost::HookImportAs("ole32.dll", "CoInitializeEx", CountCoInitializeEx);
         realCoUninitialize = fmhost::HookImportAs(
             "ole32.dll", "CoUninitialize", CountCoUninitialize);
-        ASSERT_TRUE(realOleInitialize && realOleUninitialize && realCoInitialize && realCoUninitialize)
+        ASSERT_TRUE(realOleInitialize && realOleUninitialize && realCoInitializeEx && realCoUninitialize)
             << "the plug-in does not import the OLE and COM initialisation it balances";
         realSendMessageA = fmhost::HookImportAs("user32.dll", "SendMessageA", WatchSendMessageA);
         ASSERT_TRUE(realSendMessageA != NULL) << "the plug-in does not import SendMessageA";
