@@ -26,10 +26,11 @@
 //     path length cut that way short, a shorter way walks it again, and its files that the
 //     longer way could not reach come under the shorter way.
 //   - Before every Windows call that can block, the walk lets the progress watch look at the
-//     clock: about every tenth of a second the host's windows repaint; after about a second a
-//     progress window shows, whose Cancel stops the walk (see scan_progress.h).
+//     clock, which now and then lets the host's windows repaint and shows a progress window,
+//     whose Cancel stops the walk (see ScanProgressTick).
 // Returns false when the walk stopped early: the list could not take an entry, the user
-// cancelled, or more linked folders were entered than the walk can keep track of (12,288).
+// cancelled, or more linked folders were entered than the walk can keep track of
+// (kMaxEnteredLinks in folder_walk.cpp).
 // The entries appended until then stay. Otherwise true, whatever was found.
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
                 unsigned codePage, const CodePageMaps *hostMaps);

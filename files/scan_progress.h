@@ -1,6 +1,6 @@
-// Keeping the host alive while a scan walks: its windows repaint every so often, and after
-// about a second a progress window shows the folder being read and the files found so far,
-// with Cancel. The host runs every plug-in call on its one window thread, so without this a
+// Keeping the host alive while a scan walks: its windows repaint every so often, and after a
+// while (kShowAfterMs) a progress window shows the folder being read and the files found so
+// far, with Cancel. The host runs every plug-in call on its one window thread, so without this a
 // long scan would leave it frozen and marked as not responding.
 #ifndef TARVEL_SCAN_PROGRESS_H
 #define TARVEL_SCAN_PROGRESS_H
