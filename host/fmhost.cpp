@@ -689,8 +689,10 @@ int wmain(int argc, wchar_t **argv)
             Print("  " + std::to_string(i) + "  " + listing.functions[i] + "\n");
         fflush(stdout);
     }
-    if (options.window)
-        fmhost::CreateMainWindow();
+    // FileMaker's window has the foreground while its scripts run, so a dialog that a call
+    // shows opens active, its caption drawn so. The window itself stays hidden.
+    if (options.window && fmhost::CreateMainWindow() != NULL)
+        SetForegroundWindow(fmhost::MainWindow());
     fmhost::SetAutoCloseModals(options.autoClose);
     fmhost::StartDialogWatch(!options.autoClose);
     if (options.slowScanMs > 0) {
