@@ -194,5 +194,11 @@ add_test(NAME package.zip_loads
                  $<TARGET_FILE:tarvel> $<TARGET_FILE:fmhost> ${CMAKE_BINARY_DIR}/wine-run.sh)
 set_tests_properties(package.zip_loads PROPERTIES TIMEOUT 180 ENVIRONMENT TARVEL_TEST_TIMEOUT=120)
 
+# Signing on request: both signatures verify, a changed byte does not, the signed module loads.
+add_test(NAME package.signed_zip
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/package/check_signing.sh ${CMAKE_SOURCE_DIR}
+                 $<TARGET_FILE:tarvel> $<TARGET_FILE:fmhost> ${CMAKE_BINARY_DIR}/wine-run.sh)
+set_tests_properties(package.signed_zip PROPERTIES TIMEOUT 180 ENVIRONMENT TARVEL_TEST_TIMEOUT=120)
+
 include(tests/win/tests.cmake)
 include(bench/windows.cmake)

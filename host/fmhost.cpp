@@ -12,7 +12,9 @@
 // ":idle", ":shutdown", ":preferences". Lines of a script are the same; blank lines and lines
 // starting with '#' are skipped. A number out of range is refused, never cut to fit, and a
 // parameter the host's character set cannot carry is refused, never altered. A line with an
-// error stops the run before anything is sent. A refused init ends the run.
+// error stops the run before anything is sent, and so does an unknown option. A refused init
+// ends the run. Every dialog that --auto-close closed is named after the line it belongs to,
+// so that fmhost's Cancel never passes for a person's.
 #include <windows.h>
 #include <ctype.h>
 #include <fcntl.h>
@@ -84,12 +86,14 @@ void Usage(FILE *to)
           "  --list               list the plug-in even when calls are given\n"
           "  --script FILE        read calls and host messages from FILE, one per line (UTF-8)\n"
           "  --charset NAME       the host's character set for typed texts: roman (default),\n"
-          "                       cyrillic, central-european, or raw (bytes as given; \\xNN escapes)\n"
+          "                       cyrillic, central-european, or raw (bytes as given; \\xNN escapes,\n"
+          "                       a backslash written \\x5C)\n"
           "  --host-version N     host interface version sent at init (default 17, FileMaker 6):\n"
           "                       -32768 to 65535, decimal or 0x hexadecimal\n"
           "  --no-window          run without the host's main window\n"
           "  --auto-close         cancel every dialog the plug-in shows (OK when it has no\n"
-          "                       Cancel); a dialog still open after 10 s ends the run (status 4)\n"
+          "                       Cancel) and say so after the result; a dialog still open after\n"
+          "                       10 s ends the run (status 4)\n"
           "  --slow-scan MS       make every entry of a folder scan take MS milliseconds more\n"
           "                       (0 to 10000), so that a small folder shows the scan's progress\n"
           "                       window\n"
@@ -213,6 +217,10 @@ Arguments ParseArguments(int argc, wchar_t **argv, Options *options)
             }
             if (chosen != nullptr)
                 options->charset = chosen;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            // No call starts with '-': a mistyped option would otherwise be read as the module.
+            fprintf(stderr, "fmhost: unknown option %s\n", arg.c_str());
+            return Arguments::kBad;
         } else if (options->module.empty()) {
             options->module = argv[i];
         } else {
@@ -226,13 +234,31 @@ Arguments ParseArguments(int argc, wchar_t **argv, Options *options)
     return Arguments::kRun;
 }
 
+bool IsEscapeAt(const std::string &text, size_t i)
+{
+    return text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && isxdigit((unsigned char)text[i + 2]) &&
+           isxdigit((unsigned char)text[i + 3]);
+}
+
+// A backslash that starts no \xNN escape: sent as itself, but "C:\x41" would not be, so a
+// raw text should spell every backslash \x5C.
+bool HasLoneBackslash(const std::string &text)
+{
+    for (size_t i = 0; i < text.size(); i++) {
+        if (IsEscapeAt(text, i))
+            i += 3;
+        else if (text[i] == '\\')
+            return true;
+    }
+    return false;
+}
+
 // \xNN escapes in raw mode become bytes.
 std::string Unescape(const std::string &text)
 {
     std::string bytes;
     for (size_t i = 0; i < text.size(); i++) {
-        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && isxdigit((unsigned char)text[i + 2]) &&
-            isxdigit((unsigned char)text[i + 3])) {
+        if (IsEscapeAt(text, i)) {
             bytes += (char)strtol(text.substr(i + 2, 2).c_str(), NULL, 16);
             i += 3;
         } else {
@@ -432,6 +458,7 @@ struct Action {
     uint32_t function = 0;      // kCall
     std::string shownName;      // kCall: as the plug-in lists it, or #N
     std::string parameter;      // kCall: the bytes the plug-in gets, in the host's character set
+    std::string warning;        // what fmhost sends as asked but the writer may not have meant
 };
 
 // Reads one line into *action; false, with *error, for a line fmhost cannot send.
@@ -487,11 +514,26 @@ bool ReadAction(const Options &options, const fmhost::PluginListing &listing, co
     action->shownName = action->function < listing.functions.size() ? listing.functions[action->function]
                                                                      : "#" + std::to_string(action->function);
     std::string typed = equals == std::string::npos ? std::string() : text.substr(equals + 1);
+    if (options.raw && HasLoneBackslash(typed))
+        action->warning = "a \\ that starts no \\xNN escape is sent as itself; under --charset raw write a "
+                          "backslash as \\x5C, since \\ before xNN reads as one byte";
     return TypedToHost(options, typed, &action->parameter, error);
 }
 
+// A text of the ANSI code page (the auto-closer reads captions so) in UTF-8.
+std::string AnsiToUtf8(const std::string &text)
+{
+    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0);
+    std::wstring wide(length > 0 ? (size_t)length : 1, L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
+    wide.resize(wcslen(wide.c_str()));
+    return WideToUtf8(wide);
+}
+
 // What a line adds for what the person would have seen: a dialog that could not be shown,
-// beeps. The first dialog that could not be shown is explained once, on standard error.
+// beeps, and every dialog that --auto-close closed (a Cancel of fmhost's must not read as a
+// person's). The first dialog that could not be shown is explained once, on standard error.
 std::string Notes(bool dialogs)
 {
     static bool explained = false;
@@ -511,6 +553,10 @@ std::string Notes(bool dialogs)
         notes += " (beep)";
     else if (seen.beeps > 1)
         notes += " (" + std::to_string(seen.beeps) + " beeps)";
+    for (const fmhost::ModalRecord &closed : fmhost::ClosedModals()) {
+        const char *button = closed.closedBy == IDCANCEL ? " with Cancel" : closed.closedBy == IDOK ? " with OK" : "";
+        notes += " (fmhost closed \"" + AnsiToUtf8(closed.caption) + "\"" + button + ")";
+    }
     return notes;
 }
 
@@ -540,6 +586,7 @@ std::string InitLine(int16_t version, int32_t answer)
 bool Send(const Options &options, const Action &action)
 {
     fmhost::ResetSightings();
+    fmhost::ClearClosedModals();
     switch (action.step) {
     case Step::kSkip:
         return true;
@@ -624,6 +671,8 @@ int wmain(int argc, wchar_t **argv)
         if (!ReadAction(options, listing, lines[i], &actions[i], &error)) {
             LineError(lines[i], error);
             bad++;
+        } else if (!actions[i].warning.empty()) {
+            LineError(lines[i], "warning: " + actions[i].warning);
         }
     }
     if (bad > 0) {
@@ -640,8 +689,10 @@ int wmain(int argc, wchar_t **argv)
             Print("  " + std::to_string(i) + "  " + listing.functions[i] + "\n");
         fflush(stdout);
     }
-    if (options.window)
-        fmhost::CreateMainWindow();
+    // FileMaker's window has the foreground while its scripts run, so a dialog that a call
+    // shows opens active, its caption drawn so. The window itself stays hidden.
+    if (options.window && fmhost::CreateMainWindow() != NULL)
+        SetForegroundWindow(fmhost::MainWindow());
     fmhost::SetAutoCloseModals(options.autoClose);
     fmhost::StartDialogWatch(!options.autoClose);
     if (options.slowScanMs > 0) {
@@ -652,6 +703,7 @@ int wmain(int argc, wchar_t **argv)
 
     // A plug-in that refuses init is not enabled, and the host sends it nothing more.
     fmhost::ResetSightings();
+    fmhost::ClearClosedModals();
     int32_t answer = fmhost::SendInit(options.hostVersion);
     bool refused = answer != kInitAccepted;
     const Line *refusedAt = nullptr;

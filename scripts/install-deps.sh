@@ -5,7 +5,7 @@
 set -eu
 need=""
 for p in cmake make python3 python3-markdown clang libclang-rt-14-dev g++ googletest libgtest-dev \
-         libbenchmark-dev g++-mingw-w64-i686 wine wine32:i386 zip unzip locales "$@"; do
+         libbenchmark-dev g++-mingw-w64-i686 wine wine32:i386 zip unzip locales osslsigncode openssl "$@"; do
     dpkg -s "$p" >/dev/null 2>&1 || need="$need $p"
 done
 if [ -n "$need" ]; then

@@ -1,28 +1,78 @@
 #!/bin/sh
-# Builds the release package dist/tarvel-<version>.zip. It opens into one folder,
-# tarvel-<version>/, holding tarvel.fmx, LICENSE.txt and the reference rendered as HTML
-# (docs/ without its Markdown sources): index.html, the start page, from docs/README.md, then
-# installing.html, status-codes.html, functions/ and images/. The fmhost and design pages
-# stay out: they are for the plug-in's developers, and fmhost.exe is not in the package. The same sources
-# give the same bytes: the module is built reproducibly, and the zip gets a fixed file order,
-# fixed times and permissions, and no extra fields.
+# Builds the release: dist/tarvel-<version>.zip, the package, and beside it
+# tarvel-<version>-symbols.zip, the module's debug file for reading crash addresses; with
+# --sign, also tarvel-<version>-signed.zip, the package with an Authenticode-signed module.
 #
-# usage: scripts/package.sh [output folder]        (default: dist/ in the repository)
+# The package opens into one folder, tarvel-<version>/, holding tarvel.fmx, LICENSE.txt,
+# CHANGES.txt and the reference rendered as HTML (docs/ without its Markdown sources):
+# index.html, the start page, from docs/README.md, then the other pages, functions/ and
+# images/. The fmhost and design pages stay out: they are for the plug-in's developers, and
+# fmhost.exe is not in the package. The symbols zip opens into tarvel-<version>-symbols/,
+# holding tarvel.fmx.debug, the file the module's debug link names.
+#
+# The unsigned package and the symbols zip are reproducible: the same commit gives the same
+# bytes. The module is built reproducibly, and the zips get a fixed file order, fixed
+# permissions, no extra fields, and for every entry the time of the release commit
+# (SOURCE_DATE_EPOCH when set, else the commit time of the source folder's HEAD). The signed
+# zip differs by the signature alone, which holds the moment of signing.
+#
+# usage: scripts/package.sh [--sign FILE.pfx [--timestamp URL]] [output folder]
+#   --sign FILE.pfx  sign tarvel.fmx with the code-signing certificate and key in FILE.pfx:
+#                    a SHA-1 signature, which Windows 2000 and XP before SP3 can check, and a
+#                    nested SHA-256 one for later Windows
+#   --timestamp URL  have both signatures timestamped by that server (needs the network), so
+#                    that they stay valid after the certificate expires
+#   TARVEL_SIGN_PASSWORD  the password of FILE.pfx (set it, empty for none); never given on
+#                  a command line, where other users of the machine could read it
 #   TARVEL_BUILD   build folder, as for demo.sh and test.sh (default: build/); the module is
 #                  built (or brought up to date) in its win/ folder
-#   TARVEL_MODULE  package this tarvel.fmx instead of building one
+#   TARVEL_MODULE  package this tarvel.fmx (and the tarvel.fmx.debug beside it) instead of
+#                  building one
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVEL_BUILD:-$root/build}
-dist=${1:-$root/dist}
+fail() { printf 'package.sh: %s\n' "$*" >&2; exit 1; }
+
+pfx= timestamp= dist=
+while [ $# -gt 0 ]; do
+    case $1 in
+        --sign) [ $# -ge 2 ] || fail "--sign needs a .pfx file"; pfx=$2; shift 2 ;;
+        --timestamp) [ $# -ge 2 ] || fail "--timestamp needs a URL"; timestamp=$2; shift 2 ;;
+        -*) fail "unknown option $1 (usage: package.sh [--sign FILE.pfx [--timestamp URL]] [output folder])" ;;
+        *) [ -z "$dist" ] || fail "more than one output folder: $dist and $1"; dist=$1; shift ;;
+    esac
+done
+dist=${dist:-$root/dist}
+if [ -n "$pfx" ]; then
+    [ -f "$pfx" ] || fail "no certificate file $pfx"
+    pfx=$(cd "$(dirname "$pfx")" && pwd)/$(basename "$pfx")
+    [ "${TARVEL_SIGN_PASSWORD+set}" = set ] ||
+        fail "--sign: set TARVEL_SIGN_PASSWORD to the password of $pfx (empty for none)"
+elif [ -n "$timestamp" ]; then
+    fail "--timestamp goes with --sign"
+fi
+
 # The same locale on every machine, whatever the caller's: zip reads file names by it.
 export LC_ALL=C.UTF-8
 version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-[ -n "$version" ] || { echo "package.sh: no version in CMakeLists.txt" >&2; exit 1; }
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
+
+# The release's date. A zip keeps local times to two seconds, without a zone: the entries
+# carry the commit's UTC time, rounded down to even seconds, so that unzip shows it exactly.
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)}
+case $epoch in
+    '' ) fail "no release date: $root is no git checkout; set SOURCE_DATE_EPOCH" ;;
+    *[!0-9]*) fail "SOURCE_DATE_EPOCH is not a number of seconds: $epoch" ;;
+esac
+# A zip's dates run from 1980 to 2107.
+[ "$epoch" -ge 315532800 ] && [ "$epoch" -lt 4354819200 ] ||
+    fail "the release date $epoch is outside what a zip can hold (1980 to 2107)"
+epoch=$((epoch - epoch % 2))
 
 if [ -n "${TARVEL_MODULE:-}" ]; then
     module=$TARVEL_MODULE
-    { command -v zip && /usr/bin/python3 -c 'import markdown'; } >/dev/null 2>&1 ||
+    { command -v zip && /usr/bin/python3 -c 'import markdown' &&
+      { [ -z "$pfx" ] || command -v osslsigncode; }; } >/dev/null 2>&1 ||
         "$root/scripts/install-deps.sh"
 else
     "$root/scripts/install-deps.sh"
@@ -31,31 +81,57 @@ else
     cmake --build "$build/win" -j"$(nproc)" --target tarvel >/dev/null
     module=$build/win/bin/tarvel.fmx
 fi
-[ -f "$module" ] || { printf 'package.sh: no module at %s\n' "$module" >&2; exit 1; }
+[ -f "$module" ] || fail "no module at $module"
+[ -f "$module.debug" ] || fail "no debug file at $module.debug"
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-folder=$stage/tarvel-$version
-mkdir "$folder"
+folder=$stage/package/tarvel-$version
+mkdir -p "$folder" "$stage/symbols/tarvel-$version-symbols"
 cp "$module" "$folder/tarvel.fmx"
+cp "$module.debug" "$stage/symbols/tarvel-$version-symbols/tarvel.fmx.debug"
 # Notepad before Windows 10 shows a text's lines only when they end in CR LF.
 sed 's/$/\r/' "$root/LICENSE" >"$folder/LICENSE.txt"
+sed 's/$/\r/' "$root/CHANGES.txt" >"$folder/CHANGES.txt"
 cp -R "$root/docs/." "$folder/"
 rm -f "$folder/fmhost.md" "$folder/design.md"
 # Debian's python3-markdown, whatever python3 comes first on the PATH.
 /usr/bin/python3 "$root/tools/render_docs.py" "$folder" >/dev/null
 find "$folder" -name '*.md' -exec rm {} +
-# Nothing of the machine or the moment goes into the zip: permissions and times are fixed
-# (in UTC, since zip stores local time), and the names are added in byte order.
-find "$stage" -type d -exec chmod 755 {} +
-find "$stage" -type f -exec chmod 644 {} +
-find "$stage" -exec touch -h -d '2000-01-01 00:00:00 UTC' {} +
 
 mkdir -p "$dist"
 dist=$(cd "$dist" && pwd)
-zipfile="$dist/tarvel-$version.zip"
-rm -f "$zipfile" "$zipfile.part"
-(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort |
-    TZ=UTC zip -X -D -q -@ "$zipfile.part")
-mv "$zipfile.part" "$zipfile"
-printf '%s\n' "$zipfile"
+
+# zip_folder FOLDER ZIP: FOLDER's files into ZIP under their names relative to FOLDER's parent.
+# Nothing of the machine or the moment goes in: permissions and times are fixed (the times in
+# UTC, since zip stores local time), and the names are added in byte order.
+zip_folder() {
+    find "$1" -type d -exec chmod 755 {} +
+    find "$1" -type f -exec chmod 644 {} +
+    find "$1" -exec touch -h -d "@$epoch" {} +
+    rm -f "$2" "$2.part"
+    (cd "$1/.." && find "$(basename "$1")" -type f | LC_ALL=C sort |
+        TZ=UTC zip -X -D -q -@ "$2.part")
+    mv "$2.part" "$2"
+    printf '%s\n' "$2"
+}
+
+zip_folder "$folder" "$dist/tarvel-$version.zip"
+zip_folder "$stage/symbols/tarvel-$version-symbols" "$dist/tarvel-$version-symbols.zip"
+
+if [ -n "$pfx" ]; then
+    # First SHA-1, then SHA-256 nested in it: Windows before XP SP3 reads only the first.
+    # The password reaches osslsigncode on its standard input.
+    sign() {
+        printf '%s' "$TARVEL_SIGN_PASSWORD" |
+            osslsigncode sign -pkcs12 "$pfx" -readpass /dev/stdin -h "$1" $2 \
+                -n "Quillon tarvel $version" ${timestamp:+"$3"} ${timestamp:+"$timestamp"} \
+                -in "$4" -out "$5" >"$stage/sign.log" 2>&1 ||
+            { cat "$stage/sign.log" >&2; fail "osslsigncode could not sign with $1"; }
+    }
+    # The SHA-1 signature takes an Authenticode timestamp, the nested one an RFC 3161 one.
+    sign sha1 "" -t "$folder/tarvel.fmx" "$stage/sha1.fmx"
+    sign sha256 -nest -ts "$stage/sha1.fmx" "$stage/signed.fmx"
+    mv "$stage/signed.fmx" "$folder/tarvel.fmx"
+    zip_folder "$folder" "$dist/tarvel-$version-signed.zip"
+fi

@@ -6,8 +6,10 @@
 # window of a long Tarv-SetFolder). Works on a copy of the build's Wine
 # prefix (the build's own uses the null graphics driver and stays as it is), given Wine's
 # Marlett font for the caption buttons and rid of the desktop items only Wine has, so that
-# the pictures show what a user on Windows sees; ends the copy's Wine processes and the X
-# server when done. Builds what is missing first.
+# the pictures show what a user on Windows sees but for Wine's own colours, font and icons.
+# fmhost gives its main window the foreground, as FileMaker's has, so each dialog is
+# captured active, with an active caption. Ends the copy's Wine processes and the X server
+# when done. Builds what is missing first.
 # usage: scripts/screenshot.sh [output folder]        (default: docs/images)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)

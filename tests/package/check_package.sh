@@ -1,11 +1,14 @@
 #!/bin/sh
 # The release package: scripts/package.sh run twice gives byte-identical zips, named with the
-# module's version; the zip opens into one folder, tarvel-<version>/, holding exactly
-# tarvel.fmx, LICENSE.txt (CR LF line ends, for Notepad) and the reference as HTML pages,
+# module's version, every entry dated by the release commit; the zip opens into one folder,
+# tarvel-<version>/, holding exactly tarvel.fmx, LICENSE.txt and CHANGES.txt (CR LF line ends,
+# for Notepad; the change log's newest entry is this version's) and the reference as HTML pages,
 # index.html the start page, with a page for every function the module lists and no fmhost
-# or design page; the start page says how to install and links every function page, and every link
-# and picture of the HTML pages resolves inside the zip; and the tarvel.fmx unpacked from it
-# loads in the host emulator under Wine with its name and fifteen functions.
+# or design page; the start page says how to install and links every function page and the
+# supported systems, which link the Wine page, and no function page names Wine, Linux or macOS
+# outside a link; every link and picture of the HTML pages resolves inside the zip; the
+# symbols zip beside it holds exactly the module's debug file; and the tarvel.fmx unpacked
+# from the package loads in the host emulator under Wine with its name and fifteen functions.
 #
 # usage: check_package.sh <source dir> <tarvel.fmx> <fmhost.exe> <wine-run.sh>
 set -eu
@@ -32,6 +35,9 @@ zip=$work/first/tarvel-$version.zip
 [ -f "$zip" ] || fail "no tarvel-$version.zip; the script wrote: $(ls "$work/first")"
 cmp "$zip" "$work/second/tarvel-$version.zip" ||
     fail "two runs of package.sh gave different zips"
+symbols=$work/first/tarvel-$version-symbols.zip
+cmp "$symbols" "$work/second/tarvel-$version-symbols.zip" ||
+    fail "two runs of package.sh gave different symbols zips"
 
 # ---- contents ------------------------------------------------------------------------------
 top=tarvel-$version
@@ -39,13 +45,22 @@ top=tarvel-$version
 # README.md's HTML page is index.html, what a browser opens first in a folder; every other
 # Markdown page becomes its HTML page; pictures stay as they are.
 sed -e 's|^README\.md$|index.html|' -e 's|\.md$|.html|' "$work/sources.txt" >"$work/pages.txt"
-{ echo LICENSE.txt; echo tarvel.fmx; cat "$work/pages.txt"; } | sed "s|^|$top/|" | LC_ALL=C sort \
+{ echo CHANGES.txt; echo LICENSE.txt; echo tarvel.fmx; cat "$work/pages.txt"; } | sed "s|^|$top/|" | LC_ALL=C sort \
     >"$work/expected.txt"
 unzip -Z1 "$zip" >"$work/listed.txt"
 diff -u "$work/expected.txt" "$work/listed.txt" >&2 ||
     fail "the zip does not hold exactly $top/ with tarvel.fmx, LICENSE.txt and the HTML reference (in byte order)"
-times=$(unzip -Z -T "$zip" | awk 'NF >= 8 && $1 ~ /^-/ {print $7}' | sort -u)
-[ "$times" = "20000101.000000" ] || fail "file times in the zip are not all 2000-01-01: $times"
+# Every entry carries the release commit's time, to the two seconds a zip keeps.
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct)}
+released=$(TZ=UTC date -d "@$((epoch - epoch % 2))" +%Y%m%d.%H%M%S)
+for packed in "$zip" "$symbols"; do
+    times=$(unzip -Z -T "$packed" | awk 'NF >= 8 && $1 ~ /^-/ {print $7}' | sort -u)
+    [ "$times" = "$released" ] || fail "$(basename "$packed"): file times $times, not the commit's $released"
+done
+[ "$(unzip -Z1 "$symbols")" = "tarvel-$version-symbols/tarvel.fmx.debug" ] ||
+    fail "the symbols zip does not hold exactly tarvel-$version-symbols/tarvel.fmx.debug: $(unzip -Z1 "$symbols")"
+unzip -p "$symbols" "tarvel-$version-symbols/tarvel.fmx.debug" | cmp - "$module.debug" ||
+    fail "the symbols zip's tarvel.fmx.debug is not the module's debug file"
 
 mkdir "$work/unpacked"
 unzip -q "$zip" -d "$work/unpacked"
@@ -56,6 +71,10 @@ cr=$(printf '\r')
     fail "LICENSE.txt has lines that do not end in CR LF"
 tr -d '\r' <"$unpacked_dir/LICENSE.txt" | cmp - "$source_dir/LICENSE" ||
     fail "LICENSE.txt does not say what LICENSE says"
+[ "$(grep -c "$cr\$" "$unpacked_dir/CHANGES.txt")" -eq "$(wc -l <"$source_dir/CHANGES.txt")" ] ||
+    fail "CHANGES.txt has lines that do not end in CR LF"
+newest=$(tr -d '\r' <"$unpacked_dir/CHANGES.txt" | sed -n '/^[0-9][0-9.]*$/{p;q}')
+[ "$newest" = "$version" ] || fail "the newest entry of CHANGES.txt is \"$newest\", not $version"
 grep -v '\.md$' "$work/sources.txt" | while read -r file; do
     cmp "$source_dir/docs/$file" "$unpacked_dir/$file" || fail "the packed $file differs"
 done
@@ -66,6 +85,16 @@ start=$unpacked_dir/index.html
 grep -q 'plug-in for FileMaker Pro' "$start" || fail "index.html does not say what tarvel is"
 grep -q '<code>System</code> folder' "$start" || fail "index.html does not say where tarvel.fmx goes"
 grep -q 'href="installing.html"' "$start" || fail "index.html does not lead to the installing page"
+grep -q 'href="supported-systems.html"' "$start" || fail "index.html does not lead to the supported systems"
+grep -q 'href="wine.html"' "$unpacked_dir/supported-systems.html" ||
+    fail "supported-systems.html does not lead to the Wine page"
+# A function page speaks of Windows; what only Wine users need is on the Wine page, and the
+# object manager's paths are on the page of the path rules.
+for page in "$unpacked_dir"/functions/*.html; do
+    said=$(tr '\n' ' ' <"$page" | sed -e 's|<a [^>]*>[^<]*</a>||g' -e 's|<[^>]*>||g' |
+        grep -o -i -w -E '.{0,40}(wine|linux|macos|object manager).{0,40}' || true)
+    [ -z "$said" ] || fail "$(basename "$page") names Wine, Linux, macOS or the object manager outside a link: $said"
+done
 
 # ---- the unpacked module in the host emulator ------------------------------------------------
 unpacked=$(windows_path "$unpacked_dir/tarvel.fmx")

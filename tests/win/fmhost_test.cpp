@@ -169,7 +169,8 @@ class FmhostTest : public PluginTest {};
 // bad line runs nothing (Tarv-OpenFile starts programs); a text the character set cannot carry
 // is refused rather than sent as '?'; a refused init ends the run. --auto-close cancels the
 // open-file dialog and the folder browser and confirms the information dialog and the refusal
-// box, so that every run ends by itself.
+// box, so that every run ends by itself, and names each one after its line's result, so that its
+// Cancel never reads as a person's.
 TEST_F(FmhostTest, CommandLinesAndScripts)
 {
     // 200 files, 10 ms each: the scan takes some 2 s, so its progress window shows after about
@@ -219,16 +220,25 @@ TEST_F(FmhostTest, CommandLinesAndScripts)
         {L"--charset raw " + module + FromUtf8("\"Tarv-GetFileName=a\\é\\x8E\""), "", 0,
          {"External(\"Tarv-GetFileName\", \"a\\\\xC3\\xA9\\x8E\") = \"\\xC3\\xA9\\x8E\"\n"}, {}, {}},
         {L"--auto-close --host-version 3 " + module + L"Tarv-Version", "", 5,
-         {"init (host version 3) -> -2: the plug-in refused this host\n"}, {"the plug-in refused init"},
+         {"init (host version 3) -> -2: the plug-in refused this host (fmhost closed \"Error\" with OK)\n"},
+         {"the plug-in refused init"},
          {"External("}},
         {L"--auto-close " + module, "Tarv-Version\n:init 3\nTarv-GetFileName=a\\b\n", 5,
-         {"External(\"Tarv-Version\", \"\") = \"tarvel v2.0.0.7\"\ninit (host version 3) -> -2: the plug-in refused this host\n"},
+         {"External(\"Tarv-Version\", \"\") = \"tarvel v2.0.0.7\"\ninit (host version 3) -> -2: the plug-in refused "
+          "this host (fmhost closed \"Error\" with OK)\n"},
          {"calls.txt, line 2 (\":init 3\"): the plug-in refused init"}, {"Tarv-GetFileName"}},
         {L"--auto-close " + module + L"\"Tarv-SetDialogFilter=Text files;*.txt;Word files;*.doc\" " +
              L"Tarv-GetFilePath=Title Tarv-ChooseFolder=Title :preferences", "", 0,
-         {"External(\"Tarv-GetFilePath\", \"Title\") = \"\"\n",
-          "External(\"Tarv-ChooseFolder\", \"Title\") = (no result)\n",
-          "preferences: the dialog \"Quillon tarvel\" was shown and closed\n"}, {}, {"could not be shown"}},
+         {"External(\"Tarv-GetFilePath\", \"Title\") = \"\" (fmhost closed \"Title\" with Cancel)\n",
+          "External(\"Tarv-ChooseFolder\", \"Title\") = (no result) (fmhost closed \"Browse for Folder\" with Cancel)\n",
+          "preferences: the dialog \"Quillon tarvel\" was shown and closed (fmhost closed \"Quillon tarvel\" with OK)\n"},
+         {}, {"could not be shown"}},
+        // A mistyped option is refused as one, not taken for the module.
+        {L"--auto-clsoe " + module + L"Tarv-Version", "", 1, {}, {"fmhost: unknown option --auto-clsoe"}, {"External("}},
+        // Raw: a backslash that starts no escape is sent, with a warning.
+        {L"--charset raw " + module + L"Tarv-GetFileName=C:\\Data\\x5Cb.txt", "", 0,
+         {"External(\"Tarv-GetFileName\", \"C:\\Data\\b.txt\") = \"b.txt\"\n"},
+         {"(\"Tarv-GetFileName=C:\\Data\\x5Cb.txt\"): warning: a \\ that starts no \\xNN escape"}, {}},
         {L"--auto-close --slow-scan 10 " + module + L"\"Tarv-SetFolder=" + FromAnsi(scanned) + L"\"", "", 0,
          {"\") = \"000 (OK)\"\n"}, {}, {}},
         {L"--slow-scan 10001 " + module, "", 1, {}, {"--slow-scan: 10001 is not a number"}, {}},
@@ -290,8 +300,8 @@ TEST_F(FmhostTest, DialogsThatCannotAppearAreReportedSo)
           "External(\"Tarv-GetFilePath\", \"Pick\") = \"\" (the dialog could not be shown)\n"},
          "closed"},
         {"null",
-         {"preferences: the dialog \"Quillon tarvel\" was shown and closed\n",
-          "External(\"Tarv-GetFilePath\", \"Pick\") = \"\"\n"},
+         {"preferences: the dialog \"Quillon tarvel\" was shown and closed (fmhost closed \"Quillon tarvel\" with OK)\n",
+          "External(\"Tarv-GetFilePath\", \"Pick\") = \"\" (fmhost closed \"Pick\" with Cancel)\n"},
          "could not be shown"},
     };
     for (const auto &c : cases) {
