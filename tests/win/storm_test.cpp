@@ -517,8 +517,8 @@ struct Outcome {
     uint32_t function;
     std::string parameter;
     std::string text;     // the parameter as the plug-in reads it: up to a zero, 4095 bytes at most
-    bool touched;         // the result handle changed
-    bool written;         // ... and holds what the plug-in wrote (no memory error lost it)
+    bool resized;         // the plug-in set the result's size: it wrote, or tried to
+    bool written;         // ... and the result holds what it wrote (no memory error lost it)
     std::string result;
     std::string failure;  // the Windows call armed to fail, when the plug-in made that call
 };
@@ -808,7 +808,7 @@ protected:
     // folder: each path inside it, once, naming a file exactly or no file.
     void ExpectNextPath(const Outcome &call)
     {
-        if (!call.touched) {  // the list has ended
+        if (!call.resized) {  // the list has ended
             if (scan_.predicted && scan_.complete) {
                 EXPECT_EQ(scan_.lost, scan_.remaining.size())
                     << "paths never came, among them "
@@ -964,7 +964,7 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
             outcomes[std::to_string(function < 15 ? function : 15) + " " + (result.touched ? r.substr(0, 24) : "(untouched)")]++;
         }
         bool written = result.touched && !lostToMemoryError;
-        const Outcome call = {function, parameter, text, result.touched, written, r, armedName};
+        const Outcome call = {function, parameter, text, result.resized, written, r, armedName};
 
         switch (function) {
         case kTarvVersion:
