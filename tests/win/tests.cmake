@@ -16,7 +16,9 @@ target_compile_options(clipboard_peer PRIVATE ${TARVEL_WARNINGS})
 target_link_options(clipboard_peer PRIVATE -static -static-libgcc -static-libstdc++)
 add_dependencies(clipboard_win_test clipboard_peer)
 # The call storm: random calls, hostile parameters and injected faults (see the file).
-tarvel_add_win_test(storm_win_test tests/win/storm_test.cpp LOCKS clipboard TIMEOUT 1500)
+# Its model converts paths with the reference over the code-page tables' texts.
+tarvel_add_win_test(storm_win_test tests/win/storm_test.cpp tests/win/clipboard_test_support.cpp
+    encoding/codepage_tables.cpp LOCKS clipboard TIMEOUT 1500)
 tarvel_add_win_test(files_win_test
     tests/win/file_chooser_test.cpp tests/win/folder_chooser_test.cpp tests/win/open_file_test.cpp
     LOCKS associations TIMEOUT 180)
