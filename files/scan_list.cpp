@@ -81,10 +81,10 @@ static bool ReserveScanList(size_t needed)
     return ResizeScanList(needed);
 }
 
-bool AppendScanEntry(const char *prefix, const char *name)
+bool AppendScanEntry(const char *prefix, size_t prefixLength, const char *name, size_t nameLength)
 {
-    size_t prefixLength = strlen(prefix);
-    size_t nameLength = strlen(name);
+    if (nameLength > SIZE_MAX - prefixLength)
+        return false;
     size_t entryLength = prefixLength + nameLength;
     // The entry, its zero byte, and the empty entry that ends the list.
     if (entryLength > SIZE_MAX - 2 - scanList.length)

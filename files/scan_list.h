@@ -6,15 +6,19 @@
 #ifndef TARVEL_SCAN_LIST_H
 #define TARVEL_SCAN_LIST_H
 
-// Appends prefix (the folder's path with the separator that goes before a name: the walk
-// decides it, since a byte 0x5C may end a double-byte character) and name, as one entry.
+#include <stddef.h>
+
+// Appends prefix (prefixLength bytes: the folder's path with the separator that goes before a
+// name; the walk decides it, since a byte 0x5C may end a double-byte character) and name
+// (nameLength bytes), as one entry. Neither may hold a zero byte. The walk knows both lengths,
+// so that they need not be measured again for every file.
 // The first entry creates the private heap and the list's block; later ones grow the block
 // with HeapReAlloc, doubling it when the entry does not fit, so that appending costs
 // amortised constant time and the block stays within about twice the text. When the doubled
 // block cannot be had, the growth halves again and again, down to what the entry needs.
 // Returns false, with the list as it was, when the heap cannot be created or the block cannot
 // be allocated or grown even by the entry. Does not move the iterator.
-bool AppendScanEntry(const char *prefix, const char *name);
+bool AppendScanEntry(const char *prefix, size_t prefixLength, const char *name, size_t nameLength);
 
 // Puts the iterator on the list's first entry; with no list (or an empty one) it is on none.
 void StartScanIteration(void);
