@@ -7,6 +7,11 @@
 #include <string.h>
 
 enum { kScanListInitialSize = 260 };
+// Block size from which the list grows by half rather than doubling. A growth that moves the
+// block holds the old block and the new one at once: three times the text when doubling, two
+// and a half when growing by half. Below this, that is little beside a 2 GB address space,
+// and doubling copies the text half as often; above it, memory counts for more than time.
+static const size_t kGrowByHalfFrom = (size_t)32 << 20;
 
 // The list and its iterator. A nested call never touches them: the scan functions do nothing
 // while a walk runs, and a shutdown then waits for the walk's end (see folder_scan.cpp).
@@ -19,15 +24,16 @@ struct ScanListState {
 };
 static ScanListState scanList;
 
-// The block size that holds needed bytes, grown from capacity by doubling. 0 when no size_t
-// can hold it.
-static size_t DoubledCapacity(size_t capacity, size_t needed)
+// The block size that holds needed bytes, grown from capacity (not 0) by doubling, and by
+// half from kGrowByHalfFrom on. 0 when no size_t can hold it.
+static size_t GrownCapacity(size_t capacity, size_t needed)
 {
     size_t grown = capacity;
     while (grown < needed) {
-        if (grown > SIZE_MAX / 2)
+        size_t step = grown < kGrowByHalfFrom ? grown : grown / 2;
+        if (step > SIZE_MAX - grown)
             return 0;
-        grown *= 2;
+        grown += step;
     }
     return grown;
 }
@@ -47,9 +53,10 @@ static bool ResizeScanList(size_t size)
 
 // Makes the block hold at least needed bytes, creating the heap and the block first when
 // there are none. Returns false, leaving heap, block and contents as they were, on failure.
-// The block doubles, so that appending costs amortised constant time. In a 32-bit process a
-// free stretch of twice the size is often missing while the memory is there in pieces, so when
-// doubling fails the growth step halves, down to what the entry needs, before giving up.
+// The block grows geometrically (GrownCapacity), so that appending costs amortised constant
+// time. In a 32-bit process a free stretch of that size is often missing while the memory is
+// there in pieces, so when the growth fails its step halves, down to what the entry needs,
+// before giving up.
 static bool ReserveScanList(size_t needed)
 {
     if (scanList.block == NULL) {
@@ -70,10 +77,10 @@ static bool ReserveScanList(size_t needed)
     }
     if (needed <= scanList.capacity)
         return true;
-    size_t doubled = DoubledCapacity(scanList.capacity, needed);
-    if (doubled != 0 && ResizeScanList(doubled))
+    size_t grown = GrownCapacity(scanList.capacity, needed);
+    if (grown != 0 && ResizeScanList(grown))
         return true;
-    size_t step = doubled != 0 ? (doubled - scanList.capacity) / 2 : scanList.capacity / 2;
+    size_t step = grown != 0 ? (grown - scanList.capacity) / 2 : scanList.capacity / 2;
     for (; scanList.capacity + step > needed; step /= 2) {
         if (step <= SIZE_MAX - scanList.capacity && ResizeScanList(scanList.capacity + step))
             return true;

@@ -13,9 +13,11 @@
 // (nameLength bytes), as one entry. Neither may hold a zero byte. The walk knows both lengths,
 // so that they need not be measured again for every file.
 // The first entry creates the private heap and the list's block; later ones grow the block
-// with HeapReAlloc, doubling it when the entry does not fit, so that appending costs
-// amortised constant time and the block stays within about twice the text. When the doubled
-// block cannot be had, the growth halves again and again, down to what the entry needs.
+// with HeapReAlloc when the entry does not fit: doubling it, and by half once it is large (see
+// kGrowByHalfFrom), so that appending costs amortised constant time and the block stays within
+// about twice the text.
+// When the grown block cannot be had, the growth halves again and again, down to what the
+// entry needs.
 // Returns false, with the list as it was, when the heap cannot be created or the block cannot
 // be allocated or grown even by the entry. Does not move the iterator.
 bool AppendScanEntry(const char *prefix, size_t prefixLength, const char *name, size_t nameLength);
