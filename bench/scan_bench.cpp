@@ -604,7 +604,7 @@ int main(int argc, char **argv)
 {
     int folders = argc > 1 ? atoi(argv[1]) : 1000;
     int filesPerFolder = argc > 2 ? atoi(argv[2]) : 100;
-    int repetitions = argc > 3 ? atoi(argv[3]) : 5;
+    int repetitions = argc > 3 ? atoi(argv[3]) : 11;
     if (folders < 1 || filesPerFolder < 1 || repetitions < 1) {
         fprintf(stderr, "usage: scan_bench [folders [files-per-folder [repetitions]]]\n");
         return 2;

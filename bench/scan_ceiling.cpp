@@ -212,7 +212,7 @@ int main(int argc, char **argv)
             return 1;
         PrintCeiling("the growth alone:", alone);
         PrintCeiling("the growth, then smaller steps (the list):", stepped);
-        printf("  ratio: %.2fx the text\n",
+        printf("  the smaller steps reach %.2fx as far\n",
                alone.listBytes ? (double)stepped.listBytes / (double)alone.listBytes : 0.0);
         for (void *piece : held)
             VirtualFree(piece, 0, MEM_RELEASE);
