@@ -631,7 +631,7 @@ int main(int argc, char **argv)
     if (MeasureModule(ProgramFolder() + "\\tarvel.fmx", root, repetitions, &doubling,
                       &callSeconds)) {
         printf("one call through the emulator (Tarv-Version): %.2f us\n", callSeconds * 1e6);
-        PrintModule("tarvel.fmx (list grows by doubling)", doubling);
+        PrintModule("tarvel.fmx, the tree without links", doubling);
         if (doubling.paths != total || doubling.lightPaths != total || doubling.plainPaths != total) {
             printf("  MISSING PATHS: %ld, %ld and %ld of %ld\n", doubling.paths, doubling.plainPaths,
                    doubling.lightPaths, total);
