@@ -4,10 +4,11 @@
 // The ceiling: a scan of a folder that never ends (FindFirstFileW and FindNextFileW faked
 // through the plug-in's imports, each entry a file of some 200 characters) collects paths
 // until the list can grow no more and the scan answers -003. Measured in the same process
-// twice: as the list grows now, and as a list that gives up at the first refused growth
-// (doubling alone, the old rule: every HeapReAlloc after the first refused one is refused
-// too). Then both again with the address space held in pieces, as a host's own memory holds
-// it (32 MB reserved at every 256 MB).
+// twice: as the list grows, and as a list that gives up at the first refused growth (its
+// growth alone, without the smaller steps: every HeapReAlloc after the first refused one is
+// refused too). Each time also the most that the old and the new block took together while a
+// growth moved the list. Then both again with the address space held in pieces, as a host's
+// own memory holds it (32 MB reserved at every 256 MB).
 //
 // The link to the root: a folder whose one entry is a link to "/", scanned as a script would;
 // each folder that links lead to is walked once, so the scan ends.
@@ -60,14 +61,16 @@ BOOL WINAPI EndlessFindClose(HANDLE search)
 // ---- the list's growths ------------------------------------------------------------------
 typedef LPVOID(WINAPI *HeapReAllocProc)(HANDLE, DWORD, LPVOID, SIZE_T);
 HeapReAllocProc realHeapReAlloc;
-bool doublingAlone;  // refuse every growth after the first refused one
+bool growthAlone;  // refuse every growth after the first refused one
 bool refusedOnce;
 SIZE_T largestGranted;
+SIZE_T largestInFlight;  // old and new block together, while a growth moves the list
 unsigned long growths, refusals;
 
 LPVOID WINAPI FollowedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T size)
 {
-    LPVOID moved = doublingAlone && refusedOnce ? NULL : realHeapReAlloc(heap, flags, block, size);
+    SIZE_T oldSize = HeapSize(heap, 0, block);
+    LPVOID moved = growthAlone && refusedOnce ? NULL : realHeapReAlloc(heap, flags, block, size);
     if (moved == NULL) {
         refusedOnce = true;
         refusals++;
@@ -76,6 +79,8 @@ LPVOID WINAPI FollowedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID block, SIZE_T
     growths++;
     if (size > largestGranted)
         largestGranted = size;
+    if (moved != block && oldSize + size > largestInFlight)
+        largestInFlight = oldSize + size;
     return moved;
 }
 
@@ -95,6 +100,7 @@ struct Ceiling {
     std::string answer;
     unsigned long entries;
     SIZE_T listBytes;
+    SIZE_T inFlightBytes;
     unsigned long growths, refusals;
     double seconds;
 };
@@ -110,7 +116,7 @@ bool LoadAndInit(std::string *error)
     return true;
 }
 
-bool MeasureCeiling(bool doublingOnly, Ceiling *ceiling)
+bool MeasureCeiling(bool withoutSmallerSteps, Ceiling *ceiling)
 {
     std::string error;
     if (!LoadAndInit(&error)) {
@@ -126,9 +132,9 @@ bool MeasureCeiling(bool doublingOnly, Ceiling *ceiling)
         fmhost::UnloadPlugin();
         return false;
     }
-    doublingAlone = doublingOnly;
+    growthAlone = withoutSmallerSteps;
     refusedOnce = false;
-    largestGranted = 0;
+    largestGranted = largestInFlight = 0;
     growths = refusals = 0;
     entriesGiven = 0;
     double start = Now();
@@ -136,6 +142,7 @@ bool MeasureCeiling(bool doublingOnly, Ceiling *ceiling)
     ceiling->seconds = Now() - start;
     ceiling->entries = entriesGiven;
     ceiling->listBytes = largestGranted;
+    ceiling->inFlightBytes = largestInFlight;
     ceiling->growths = growths;
     ceiling->refusals = refusals;
     fmhost::SendShutdown();  // destroys the list's heap
@@ -145,9 +152,10 @@ bool MeasureCeiling(bool doublingOnly, Ceiling *ceiling)
 
 void PrintCeiling(const char *title, const Ceiling &c)
 {
-    printf("  %-44s %s after %lu entries: list %.1f MB, %lu growths, %lu refused, %.1f s\n", title,
-           c.answer.c_str(), c.entries, (double)c.listBytes / 1048576.0, c.growths, c.refusals,
-           c.seconds);
+    printf("  %-44s %s after %lu entries: list %.1f MB (old and new block while moving: %.1f MB "
+           "at most), %lu growths, %lu refused, %.1f s\n",
+           title, c.answer.c_str(), c.entries, (double)c.listBytes / 1048576.0,
+           (double)c.inFlightBytes / 1048576.0, c.growths, c.refusals, c.seconds);
 }
 
 // A folder holding one link, to "/", scanned whole: answer, paths, list size, time.
@@ -164,7 +172,7 @@ void MeasureLinkToRoot()
     }
     if (LoadAndInit(&error)) {
         realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", FollowedHeapReAlloc);
-        doublingAlone = false;
+        growthAlone = false;
         refusedOnce = false;
         largestGranted = 0;
         growths = refusals = 0;
@@ -196,13 +204,13 @@ int main(int argc, char **argv)
             held = HoldAddressSpaceInPieces();
         printf("list ceiling, %s:\n", pieces ? "address space held in pieces (32 MB every 256 MB)"
                                              : "address space as the process has it");
-        Ceiling before = Ceiling(), now = Ceiling();
-        if (!MeasureCeiling(true, &before) || !MeasureCeiling(false, &now))
+        Ceiling alone = Ceiling(), stepped = Ceiling();
+        if (!MeasureCeiling(true, &alone) || !MeasureCeiling(false, &stepped))
             return 1;
-        PrintCeiling("doubling alone (the list before):", before);
-        PrintCeiling("doubling, then smaller steps (now):", now);
-        printf("  ratio now / before: %.2fx the text\n",
-               before.listBytes ? (double)now.listBytes / (double)before.listBytes : 0.0);
+        PrintCeiling("the growth alone:", alone);
+        PrintCeiling("the growth, then smaller steps (the list):", stepped);
+        printf("  the smaller steps reach %.2fx as far\n",
+               alone.listBytes ? (double)stepped.listBytes / (double)alone.listBytes : 0.0);
         for (void *piece : held)
             VirtualFree(piece, 0, MEM_RELEASE);
     }

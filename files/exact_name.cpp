@@ -1,5 +1,5 @@
-// NameReadsBackAsItself and MaskRewrittenCharacters: the characters of a name that Windows'
-// path parsing would rewrite, split on or expand.
+// NameReadsBackAsItself, its shortcut for plain names, and MaskRewrittenCharacters: the
+// characters of a name that Windows' path parsing would rewrite, split on or expand.
 #include "files/exact_name.h"
 
 #include "files/device_name.h"
@@ -29,6 +29,24 @@ bool NameReadsBackAsItself(const Utf16Unit *name, size_t length)
             return false;
     }
     return DeviceNameBaseLength(name, length) == 0;
+}
+
+bool PlainNameToCodes(const Utf16Unit *name, char *out, size_t capacity, size_t *length)
+{
+    if (capacity == 0)
+        return false;
+    size_t i = 0;
+    for (; name[i] != 0; i++) {
+        Utf16Unit unit = name[i];
+        if (unit >= 0x80 || IsReservedCharacter(unit) || i == capacity - 1)
+            return false;
+        out[i] = (char)unit;
+    }
+    if (i == 0 || IsTrimmedAtEnd(name[i - 1]) || DeviceNameBaseLength(name, i) != 0)
+        return false;
+    out[i] = '\0';
+    *length = i;
+    return true;
 }
 
 void MaskRewrittenCharacters(Utf16Unit *name, size_t length)

@@ -17,6 +17,15 @@
 // included); and is no reserved device name (see DeviceNameBaseLength). Reads the name only.
 bool NameReadsBackAsItself(const Utf16Unit *name, size_t length);
 
+// The shortcut for the common name. When name (zero-terminated) is ASCII (units below 0x80)
+// and reads back as itself (NameReadsBackAsItself), writes it into out (capacity bytes,
+// terminator included), its length into *length, and returns true: such a name has these same
+// codes in every code page names are given in, and they survive every host table's round trip
+// (tables map only codes from 0x80 up), so the full conversion (WideNameToWindowsCodes) would
+// give them too. Otherwise, or when the name needs more than capacity - 1 bytes (capacity 0
+// included), returns false, with an unfinished text in out: the full conversion decides.
+bool PlainNameToCodes(const Utf16Unit *name, char *out, size_t capacity, size_t *length);
+
 // Writes kUnfitCharacter over every character that NameReadsBackAsItself objects to: each of
 // the characters it names, every '.' and ' ' of the run that ends the name, and, in a
 // reserved device name, the last character of its base ("NUL.txt" becomes "NU?.txt"). A name

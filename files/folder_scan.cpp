@@ -154,11 +154,10 @@ void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
     (void)parameter;
     if (folderScan.walking)
         return;
-    char *entry = TakeNextScanEntry();
-    if (entry == NULL)
+    char entry[kTextCapacity];
+    if (!TakeNextScanEntry(entry, sizeof entry))
         return;
     if (ListTableInForce()) {
-        // In place: each entry is handed out once.
         ConvertWindowsToHost(entry);
         WriteTextResult(result, entry);
         return;

@@ -274,6 +274,21 @@ static const char *HandedFileName(const WIN32_FIND_DATAW *entry)
     return form == kNameTooLongForm || !KeepHostAlive() ? NULL : walk.foundName;
 }
 
+// HandedFileName, with the name's length in *handedLength. Most names are plain ASCII, taken
+// in one pass (PlainNameToCodes) with nothing measured again; any other goes the full way.
+static const char *HandedFileNameAndLength(const WIN32_FIND_DATAW *entry, size_t *handedLength)
+{
+    if (PlainNameToCodes(entry->cFileName, walk.foundLongName, sizeof walk.foundLongName,
+                         handedLength))
+        return MatchesExtensionFilter(walk.foundLongName, walk.filter, walk.leads)
+                   ? walk.foundLongName
+                   : NULL;
+    const char *name = HandedFileName(entry);
+    if (name != NULL)
+        *handedLength = strlen(name);
+    return name;
+}
+
 // Appends a subfolder's name and a separator to walk.folder and walk.prefix (codes: its name
 // in Windows codes). Returns false, changing nothing, when either would be too long.
 static bool EnterSubfolder(const WCHAR *name, const char *codes)
@@ -362,9 +377,10 @@ static bool ScanFolder(int linkSlot, size_t readBeforeAt)
                 goOn = ScanSubfolder(&entry, level);
             } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0 &&
                        level->readBeforeAt == 0) {
-                const char *name = HandedFileName(&entry);
+                size_t nameLength = 0;
+                const char *name = HandedFileNameAndLength(&entry, &nameLength);
                 if (name != NULL) {
-                    goOn = AppendScanEntry(walk.prefix, name);
+                    goOn = AppendScanEntry(walk.prefix, walk.prefixLength, name, nameLength);
                     if (goOn)
                         walk.filesFound++;
                 }

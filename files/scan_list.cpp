@@ -1,33 +1,54 @@
-// The scan list: found paths in one block of a private heap, appended to and walked once.
-// Discarding the list, however long it has grown, is one HeapDestroy.
+// The scan list: found paths in one block of a private heap, each folder's path kept once
+// before the names found in it, appended to and walked once. Discarding the list, however
+// long it has grown, is one HeapDestroy.
 #include "files/scan_list.h"
 
 #include <windows.h>
 #include <stdint.h>
 #include <string.h>
 
+#include "plugin/host_text.h"
+
 enum { kScanListInitialSize = 260 };
+// Block size from which the list grows by half rather than doubling. A growth that moves the
+// block holds the old block and the new one at once: three times the list's contents when
+// doubling, two and a half when growing by half. Below this, that is little beside a 2 GB
+// address space, and doubling copies the list half as often; above it, memory counts for
+// more than time.
+static const size_t kGrowByHalfFrom = (size_t)32 << 20;
 
 // The list and its iterator. A nested call never touches them: the scan functions do nothing
 // while a walk runs, and a shutdown then waits for the walk's end (see folder_scan.cpp).
+//
+// The block holds records, each ended by a zero byte: a name record is the name of a file
+// found; a folder record is an empty record and then the path (with its final separator) of
+// the folder whose names follow. An empty record with an empty path after it ends the list.
+// No name and no folder path is empty or holds a zero byte, so the records read back
+// unambiguously; a path is kept once for a run of names, not in front of each of them.
+// Offsets rather than pointers, since a growth may move the block.
 struct ScanListState {
-    HANDLE heap;      // holds block and nothing else
-    char *block;      // the list; NULL exactly when heap is NULL
-    size_t length;    // bytes of the entries, without the final empty entry
-    size_t capacity;  // bytes of the block
-    char *position;   // the next entry to hand out, or NULL
+    HANDLE heap;          // holds block and nothing else
+    char *block;          // the records; NULL exactly when heap is NULL
+    size_t length;        // bytes of the records, without the two zero bytes that end the list
+    size_t capacity;      // bytes of the block
+    size_t folder;        // the path of the last folder record (0: none yet), and its length
+    size_t folderLength;
+    size_t position;      // the next record to read, or kNoPosition
+    size_t readFolder;    // the path of the folder the iterator is reading (0: none yet)
 };
 static ScanListState scanList;
+static const size_t kNoPosition = SIZE_MAX;
 
-// The block size that holds needed bytes, grown from capacity by doubling. 0 when no size_t
-// can hold it.
-static size_t DoubledCapacity(size_t capacity, size_t needed)
+// The block size that holds needed bytes, grown from capacity (not 0) by doubling, and by
+// half from kGrowByHalfFrom on. 0 when no size_t can hold it.
+static size_t GrownCapacity(size_t capacity, size_t needed)
 {
     size_t grown = capacity;
     while (grown < needed) {
-        if (grown > SIZE_MAX / 2)
+        size_t step = grown < kGrowByHalfFrom ? grown : grown / 2;
+        if (step > SIZE_MAX - grown)
             return 0;
-        grown *= 2;
+        grown += step;
     }
     return grown;
 }
@@ -38,8 +59,6 @@ static bool ResizeScanList(size_t size)
     char *block = (char *)HeapReAlloc(scanList.heap, 0, scanList.block, size);
     if (block == NULL)
         return false;
-    if (scanList.position != NULL)
-        scanList.position = block + (scanList.position - scanList.block);
     scanList.block = block;
     scanList.capacity = size;
     return true;
@@ -47,9 +66,10 @@ static bool ResizeScanList(size_t size)
 
 // Makes the block hold at least needed bytes, creating the heap and the block first when
 // there are none. Returns false, leaving heap, block and contents as they were, on failure.
-// The block doubles, so that appending costs amortised constant time. In a 32-bit process a
-// free stretch of twice the size is often missing while the memory is there in pieces, so when
-// doubling fails the growth step halves, down to what the entry needs, before giving up.
+// The block grows geometrically (GrownCapacity), so that appending costs amortised constant
+// time. In a 32-bit process a free stretch of that size is often missing while the memory is
+// there in pieces, so when the growth fails its step halves, down to what the entry needs,
+// before giving up.
 static bool ReserveScanList(size_t needed)
 {
     if (scanList.block == NULL) {
@@ -66,14 +86,15 @@ static bool ReserveScanList(size_t needed)
         scanList.block = block;
         scanList.capacity = size;
         scanList.length = 0;
+        scanList.folder = 0;
         return true;
     }
     if (needed <= scanList.capacity)
         return true;
-    size_t doubled = DoubledCapacity(scanList.capacity, needed);
-    if (doubled != 0 && ResizeScanList(doubled))
+    size_t grown = GrownCapacity(scanList.capacity, needed);
+    if (grown != 0 && ResizeScanList(grown))
         return true;
-    size_t step = doubled != 0 ? (doubled - scanList.capacity) / 2 : scanList.capacity / 2;
+    size_t step = grown != 0 ? (grown - scanList.capacity) / 2 : scanList.capacity / 2;
     for (; scanList.capacity + step > needed; step /= 2) {
         if (step <= SIZE_MAX - scanList.capacity && ResizeScanList(scanList.capacity + step))
             return true;
@@ -81,39 +102,62 @@ static bool ReserveScanList(size_t needed)
     return ResizeScanList(needed);
 }
 
-bool AppendScanEntry(const char *prefix, const char *name)
+bool AppendScanEntry(const char *prefix, size_t prefixLength, const char *name, size_t nameLength)
 {
-    size_t prefixLength = strlen(prefix);
-    size_t nameLength = strlen(name);
-    size_t entryLength = prefixLength + nameLength;
-    // The entry, its zero byte, and the empty entry that ends the list.
-    if (entryLength > SIZE_MAX - 2 - scanList.length)
+    if (prefixLength == 0 || nameLength == 0 || prefixLength >= kTextCapacity ||
+        nameLength > kTextCapacity - 1 - prefixLength)
         return false;
-    if (!ReserveScanList(scanList.length + entryLength + 2))
+    bool sameFolder = scanList.folder != 0 && scanList.folderLength == prefixLength &&
+                      memcmp(scanList.block + scanList.folder, prefix, prefixLength) == 0;
+    // A folder record when the folder changes, the name record, and the list's two end bytes.
+    size_t records = (sameFolder ? 0 : 1 + prefixLength + 1) + nameLength + 1;
+    if (records > SIZE_MAX - 2 - scanList.length || !ReserveScanList(scanList.length + records + 2))
         return false;
     char *end = scanList.block + scanList.length;
-    memcpy(end, prefix, prefixLength);
-    memcpy(end + prefixLength, name, nameLength);
-    end[entryLength] = '\0';
-    end[entryLength + 1] = '\0';
-    scanList.length += entryLength + 1;
+    if (!sameFolder) {
+        *end++ = '\0';
+        memcpy(end, prefix, prefixLength);
+        scanList.folder = (size_t)(end - scanList.block);
+        scanList.folderLength = prefixLength;
+        end += prefixLength;
+        *end++ = '\0';
+    }
+    memcpy(end, name, nameLength);
+    end[nameLength] = '\0';
+    end[nameLength + 1] = '\0';
+    end[nameLength + 2] = '\0';
+    scanList.length += records;
     return true;
 }
 
 void StartScanIteration(void)
 {
-    bool empty = scanList.block == NULL || scanList.block[0] == '\0';
-    scanList.position = empty ? NULL : scanList.block;
+    scanList.position = scanList.block != NULL ? 0 : kNoPosition;
+    scanList.readFolder = 0;
 }
 
-char *TakeNextScanEntry(void)
+bool TakeNextScanEntry(char *out, size_t capacity)
 {
-    char *entry = scanList.position;
-    if (entry == NULL)
-        return NULL;
-    char *next = entry + strlen(entry) + 1;
-    scanList.position = (next < scanList.block + scanList.length && next[0] != '\0') ? next : NULL;
-    return entry;
+    if (capacity == 0 || scanList.block == NULL || scanList.position == kNoPosition)
+        return false;
+    const char *record = scanList.block + scanList.position;
+    while (record[0] == '\0') {
+        if (record[1] == '\0') {
+            scanList.position = kNoPosition;
+            return false;
+        }
+        scanList.readFolder = (size_t)(record + 1 - scanList.block);
+        record += 1 + strlen(record + 1) + 1;
+    }
+    const char *folder = scanList.block + scanList.readFolder;
+    size_t folderLength = strlen(folder), nameLength = strlen(record);
+    scanList.position = (size_t)(record + nameLength + 1 - scanList.block);
+    out[0] = '\0';
+    if (folderLength + nameLength <= capacity - 1) {
+        memcpy(out, folder, folderLength);
+        memcpy(out + folderLength, record, nameLength + 1);
+    }
+    return true;
 }
 
 void ReleaseScanList(void)
@@ -126,5 +170,7 @@ void ReleaseScanList(void)
     scanList.block = NULL;
     scanList.length = 0;
     scanList.capacity = 0;
-    scanList.position = NULL;
+    scanList.folder = 0;
+    scanList.position = kNoPosition;
+    scanList.readFolder = 0;
 }

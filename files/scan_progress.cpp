@@ -57,6 +57,32 @@ static INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wPa
     }
 }
 
+// Moves the window (not shown yet) so that its centre stands over the centre of owner, the
+// host's window, and keeps it whole on the monitor that holds most of owner. A minimised owner
+// has no place of its own on the screen: the window goes to the middle of the monitor owner
+// was on. With no owner, DS_CENTER has put it in the middle of the screen.
+static void CentreOverOwner(HWND window, HWND owner)
+{
+    RECT placed, over;
+    MONITORINFO monitor;
+    memset(&monitor, 0, sizeof monitor);
+    monitor.cbSize = sizeof monitor;
+    if (owner == NULL || !GetWindowRect(window, &placed) ||
+        !GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT *area = &monitor.rcWork;
+    if (IsIconic(owner) || !GetWindowRect(owner, &over))
+        over = *area;
+    LONG width = placed.right - placed.left, height = placed.bottom - placed.top;
+    LONG left = over.left + (over.right - over.left - width) / 2;
+    LONG top = over.top + (over.bottom - over.top - height) / 2;
+    left = left + width > area->right ? area->right - width : left;
+    top = top + height > area->bottom ? area->bottom - height : top;
+    left = left < area->left ? area->left : left;
+    top = top < area->top ? area->top : top;
+    SetWindowPos(window, NULL, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 static void ShowProgressWindow(void)
 {
     scanProgress.windowTried = true;
@@ -70,6 +96,7 @@ static void ShowProgressWindow(void)
         EnableWindow(owner, FALSE);
         scanProgress.disabledOwner = owner;
     }
+    CentreOverOwner(scanProgress.progressWindow, owner);
     ShowWindow(scanProgress.progressWindow, SW_SHOW);
     scanProgress.windowShown = GetTickCount();
 }

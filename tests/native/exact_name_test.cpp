@@ -1,6 +1,8 @@
-// NameReadsBackAsItself and MaskRewrittenCharacters: the names that a path carries as they
-// are, and what stands in a path for the rest so that it names no file.
+// NameReadsBackAsItself, its shortcut for plain names, and MaskRewrittenCharacters: the names
+// that a path carries as they are, and what stands in a path for the rest so that it names no
+// file.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <string>
 
 #include "files/exact_name.h"
@@ -32,7 +34,21 @@ TEST(ExactName, NamesThatWindowsWouldRewriteAreMasked)
         std::u16string masked = name;
         MaskRewrittenCharacters((Utf16Unit *)&masked[0], masked.size());
         EXPECT_TRUE(masked == expected) << std::string(masked.begin(), masked.end());
+        // The walk's shortcut takes the exact names of ASCII alone, each as its own codes.
+        bool ascii = std::all_of(name.begin(), name.end(), [](char16_t u) { return u < 0x80; });
+        char plain[32] = {0};
+        size_t length = 0;
+        ASSERT_EQ(name == expected && ascii,
+                  PlainNameToCodes((const Utf16Unit *)name.c_str(), plain, sizeof plain, &length));
+        if (ascii && name == expected)
+            EXPECT_EQ(std::string(name.begin(), name.end()), std::string(plain, length));
     }
     EXPECT_FALSE(NameReadsBackAsItself((const Utf16Unit *)u"", 0));
     EXPECT_FALSE(NameReadsBackAsItself(NULL, 0));
+    // Ten units and the terminator fill eleven bytes; given ten, the shortcut leaves the name to
+    // the full way, which finds it too long.
+    char out[11];
+    size_t length = 0;
+    EXPECT_TRUE(PlainNameToCodes((const Utf16Unit *)u"report.txt", out, 11, &length));
+    EXPECT_FALSE(PlainNameToCodes((const Utf16Unit *)u"report.txt", out, 10, &length));
 }

@@ -606,6 +606,40 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
         << "GDI objects after each scan";
 }
 
+// The progress window stands centred over the host's window, and whole on its monitor where
+// that overhangs an edge. Before, DS_CENTER put it in the middle of the screen wherever the
+// host's window was (with that on a second monitor, on the other one).
+TEST_F(ScanWatchTest, ProgressWindowStandsOverTheHostWindow)
+{
+    MakeTree(2, 10);
+    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    MONITORINFO monitor = {sizeof monitor, {0, 0, 0, 0}, {0, 0, 0, 0}, 0};
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor));
+    const RECT work = monitor.rcWork;
+    const RECT hosts[] = {{work.left + 10, work.top + 20, work.left + 410, work.top + 320},
+                          {work.right - 150, work.top + 60, work.right + 250, work.top + 360}};
+    for (const RECT &h : hosts) {
+        SCOPED_TRACE(h.left);
+        ASSERT_TRUE(SetWindowPos(fmhost::MainWindow(), NULL, h.left, h.top, h.right - h.left,
+                                 h.bottom - h.top, SWP_NOZORDER | SWP_NOACTIVATE));
+        RECT got = {0, 0, 0, 0};
+        onTick = [&]() {
+            HWND progress = FindProgressWindow();
+            if (progress != NULL && got.right == 0 && GetWindowRect(progress, &got))
+                PostMessageA(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        };
+        EXPECT_EQ(kCannotIterate, CallText(kTarvSetFolder, root_));
+        onTick = nullptr;
+        ASSERT_NE(0, got.right) << "no progress window";
+        // Centred to within a pixel (the halving), and inside the monitor's work area.
+        LONG width = got.right - got.left, height = got.bottom - got.top;
+        LONG left = std::max(work.left, std::min((h.left + h.right - width) / 2, work.right - width));
+        LONG top = std::max(work.top, std::min((h.top + h.bottom - height) / 2, work.bottom - height));
+        EXPECT_NEAR(left, got.left, 1);
+        EXPECT_NEAR(top, got.top, 1);
+    }
+}
+
 // Meanwhile the host's queue moves: what is posted to its windows is dispatched, but
 // keystrokes and clicks are not. Before the window shows they wait in the queue, as for a
 // busy host; under the window they are dropped, as under any modal dialog.
