@@ -118,9 +118,9 @@ static HPALETTE BuildBitmapPalette(HBITMAP bitmap)
 // Every GDI object and the icon are released on every path, except what the clipboard took.
 static void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, IconSize size)
 {
-    char iconPath[kTextCapacity];  // in host codes, then converted in place
+    char iconPath[kTextUnits];  // in host codes, then converted in place
     SHFILEINFOW shellInfo;
-    WCHAR widePath[kTextCapacity];
+    WCHAR widePath[kTextUnits];
     ICONINFO parts;
     BITMAP colourDescription;
     HDC colourDc = NULL;
@@ -133,12 +133,12 @@ static void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, Ico
 
     memset(&parts, 0, sizeof parts);
     memset(&shellInfo, 0, sizeof shellInfo);
-    ReadTextParameter(parameter, iconPath, kTextCapacity);
+    ReadTextParameter(parameter, iconPath, kTextUnits);
     // Before anything can fail, so that a later restore has what the clipboard held.
     TakeClipboardSnapshot();
     ConvertHostToWindows(iconPath);
     bool pathAdmitted = ScriptPathToWide(iconPath, CurrentWindowsCodePage(), NULL, kPathForShell,
-                                         widePath, kTextCapacity);
+                                         widePath, kTextUnits);
 
     ShellApartment apartment = EnterShellApartment();
     UINT flags = SHGFI_ICON | (size == kSmallIcon ? SHGFI_SMALLICON : SHGFI_LARGEICON);

@@ -9,7 +9,7 @@
 // too long) leaves no conversion in force. The result is 000 (OK) either way.
 void TarvSetLocale(HostHandle parameter, HostHandle result)
 {
-    char localeName[kTextCapacity];  // as the script passed it, cut to kTextCapacity - 1 bytes
+    char localeName[kTextUnits];  // as the script passed it, cut to kTextUnits - 1 bytes
     ReadTextParameter(parameter, localeName, sizeof localeName);
     SelectLocale(localeName);
     WriteStatusResult(result, kStatusOk);

@@ -28,7 +28,7 @@ static bool SameNameIgnoringCase(const WCHAR *a, size_t aLength, const WCHAR *b,
 }
 
 // True when, of the entries of the folder in pattern (folderLength units, room for
-// kTextCapacity), only the one whose name is exactly name (length units) answers to shortName
+// kTextUnits), only the one whose name is exactly name (length units) answers to shortName
 // (shortLength units), by its own name or its short name. One search for every entry whose
 // name or short name begins with the short name: every entry that opening the short name could
 // reach is among them, and a search with a wildcard lists them all (without one, Wine answers
@@ -36,7 +36,7 @@ static bool SameNameIgnoringCase(const WCHAR *a, size_t aLength, const WCHAR *b,
 static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCHAR *shortName,
                                   size_t shortLength, const WCHAR *name, size_t length)
 {
-    if (folderLength + shortLength + 1 > kTextCapacity - 1)
+    if (folderLength + shortLength + 1 > kTextUnits - 1)
         return false;
     memcpy(pattern + folderLength, shortName, shortLength * sizeof(WCHAR));
     pattern[folderLength + shortLength] = L'*';
@@ -79,20 +79,20 @@ static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCH
 static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const WCHAR *name,
                               size_t length)
 {
-    WCHAR proofPath[kTextCapacity];  // folder, then a name or a search pattern
+    WCHAR proofPath[kTextUnits];  // folder, then a name or a search pattern
     size_t shortLength = wcslen(shortName);
     // A short name that is itself no exact name could be read as a wildcard or a way back.
     if (!NameReadsBackAsItself(shortName, shortLength))
         return false;
     size_t folderLength = wcslen(folder);
-    if (folderLength > kTextCapacity - 1)
+    if (folderLength > kTextUnits - 1)
         return false;
     memcpy(proofPath, folder, folderLength * sizeof(WCHAR));
     if (!OnlyTheEntryAnswersTo(proofPath, folderLength, shortName, shortLength, name, length))
         return false;
     if (!NameReadsBackAsItself(name, length))
         return true;
-    if (folderLength + shortLength > kTextCapacity - 1 || folderLength + length > kTextCapacity - 1)
+    if (folderLength + shortLength > kTextUnits - 1 || folderLength + length > kTextUnits - 1)
         return false;
     FileIdentity byShortName, byName;
     memcpy(proofPath + folderLength, shortName, (shortLength + 1) * sizeof(WCHAR));
@@ -106,9 +106,9 @@ static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const
 
 bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)
 {
-    WCHAR pattern[kTextCapacity];
+    WCHAR pattern[kTextUnits];
     size_t folderLength = wcslen(folder);
-    if (folderLength + length + 1 > kTextCapacity - 1)
+    if (folderLength + length + 1 > kTextUnits - 1)
         return false;
     memcpy(pattern, folder, folderLength * sizeof(WCHAR));
     memcpy(pattern + folderLength, name, length * sizeof(WCHAR));
@@ -195,20 +195,20 @@ static size_t PathRootLength(const WCHAR *path)
 }
 
 // The short name that Windows gives for the name (length units) after the folder in prefix
-// (folderLength units; kTextCapacity units of room), or NULL when it gives none. The name is
+// (folderLength units; room for kTextUnits), or NULL when it gives none. The name is
 // put after the folder in prefix for the question, and cut off again. Points into shortPath
-// (kTextCapacity units), which receives the whole short path.
+// (kTextUnits), which receives the whole short path.
 static const WCHAR *ShortNameOf(WCHAR *prefix, size_t folderLength, const WCHAR *name,
                                 size_t length, WCHAR *shortPath)
 {
-    if (folderLength + length > kTextCapacity - 1)
+    if (folderLength + length > kTextUnits - 1)
         return NULL;
     memcpy(prefix + folderLength, name, length * sizeof(WCHAR));
     prefix[folderLength + length] = 0;
-    memset(shortPath, 0, kTextCapacity * sizeof(WCHAR));
-    DWORD shortLength = GetShortPathNameW(prefix, shortPath, kTextCapacity);
+    memset(shortPath, 0, kTextUnits * sizeof(WCHAR));
+    DWORD shortLength = GetShortPathNameW(prefix, shortPath, kTextUnits);
     prefix[folderLength] = 0;
-    if (shortLength == 0 || shortLength >= kTextCapacity)
+    if (shortLength == 0 || shortLength >= kTextUnits)
         return NULL;
     while (shortLength > 0 && IsPathSeparator(shortPath[shortLength - 1]))
         shortPath[--shortLength] = 0;
@@ -225,8 +225,8 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
         return false;
     // The path so far in the forms its names came back in (the folder each next name is
     // proven in), and the short path Windows gives for a name that needs one.
-    WCHAR exactPrefix[kTextCapacity];
-    WCHAR shortPath[kTextCapacity];
+    WCHAR exactPrefix[kTextUnits];
+    WCHAR shortPath[kTextUnits];
     memset(out, 0, capacity);
     size_t used = 0;
     size_t prefixLength = 0;
@@ -236,7 +236,7 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
     if (root > 0) {
         size_t written = 0;
         NameFit fit = WideNameToWindowsCodes(codePage, hostMaps, path, root, out, capacity, &written);
-        if (fit == kNameTooLong || root > kTextCapacity - 1)
+        if (fit == kNameTooLong || root > kTextUnits - 1)
             goto tooLong;
         namesAFile = fit == kNameFits;
         used = written;
@@ -245,7 +245,7 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
     }
     for (size_t i = root; path[i] != 0;) {
         if (IsPathSeparator(path[i])) {
-            if (used == capacity - 1 || prefixLength == kTextCapacity - 1)
+            if (used == capacity - 1 || prefixLength == kTextUnits - 1)
                 goto tooLong;
             out[used++] = (char)path[i];
             exactPrefix[prefixLength++] = path[i++];
@@ -273,7 +273,7 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
             namesAFile = false;
         const WCHAR *formName = form == kShortNameForm ? shortName : name;
         size_t formLength = form == kShortNameForm ? wcslen(shortName) : length;
-        if (formLength > kTextCapacity - 1 - prefixLength)
+        if (formLength > kTextUnits - 1 - prefixLength)
             goto tooLong;
         memcpy(exactPrefix + prefixLength, formName, formLength * sizeof(WCHAR));
         prefixLength += formLength;

@@ -29,9 +29,9 @@
 // dialog on.
 struct FileChooserOptions {
     // The file-type list as the script gave it ("Text files;*.txt"); empty when none is set.
-    char dialogFilter[kTextCapacity];
+    char dialogFilter[kTextUnits];
     // The folder the dialog opens in; empty for the dialog's own default.
-    char initialFolder[kTextCapacity];
+    char initialFolder[kTextUnits];
 };
 
 static FileChooserOptions options;
@@ -71,12 +71,12 @@ void TarvSetDialogFilter(HostHandle parameter, HostHandle result)
 // otherwise 000.
 void TarvSetInitialFolder(HostHandle parameter, HostHandle result)
 {
-    WCHAR folder[kTextCapacity];
+    WCHAR folder[kTextUnits];
     int32_t status = kStatusOk;
     int32_t size =
         ReadTextParameter(parameter, options.initialFolder, sizeof options.initialFolder);
     if (size != 0 && !(ScriptPathToWide(options.initialFolder, 0, NULL, kPathForDialogFolder,
-                                        folder, kTextCapacity) &&
+                                        folder, kTextUnits) &&
                        PathExists(folder))) {
         memset(options.initialFolder, 0, sizeof options.initialFolder);
         status = kStatusIncorrectOption;
@@ -99,20 +99,20 @@ static size_t DoubleZeroListSize(const char *list, size_t capacity)
 
 // Shows the open-file dialog (parameter: its title, "Choose a File" when empty) with the
 // stored file types and starting folder, owned by the host's main window when there is one.
-// Returns true with the chosen file's path in file (kTextCapacity units, zero-filled here);
+// Returns true with the chosen file's path in file (kTextUnits units, zero-filled here);
 // false after a cancel or when the dialog fails. Kept out of line, so that its 32 KB of
 // dialog texts are off the stack again before the chosen path is converted.
 static __attribute__((noinline)) bool ShowOpenFileDialog(HostHandle parameter, WCHAR *file)
 {
-    char title[kTextCapacity];
-    char filter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1)];
+    char title[kTextUnits];
+    char filter[DIALOG_FILTER_CAPACITY(kTextUnits - 1)];
     // The dialog's own copies: what a script stores while it is open counts from the next one.
-    WCHAR wideTitle[kTextCapacity];
-    WCHAR wideFilter[DIALOG_FILTER_CAPACITY(kTextCapacity - 1) + 1];  // the list and a terminator
-    WCHAR wideFolder[kTextCapacity];
+    WCHAR wideTitle[kTextUnits];
+    WCHAR wideFilter[DIALOG_FILTER_CAPACITY(kTextUnits - 1) + 1];  // the list and a terminator
+    WCHAR wideFolder[kTextUnits];
     OPENFILENAMEW dialog;
     LeadBytes leads;
-    memset(file, 0, kTextCapacity * sizeof(WCHAR));
+    memset(file, 0, kTextUnits * sizeof(WCHAR));
     memset(&dialog, 0, sizeof dialog);
 
     if (ReadTextParameter(parameter, title, sizeof title) == 0)
@@ -121,21 +121,21 @@ static __attribute__((noinline)) bool ShowOpenFileDialog(HostHandle parameter, W
     // Each fits: one unit per byte at most, in every ANSI code page. Should one not, the
     // dialog gets the empty text (for the filter, whose first empty string ends it: no file
     // types) rather than a part.
-    WindowsCodesToWide(title, 0, wideTitle, kTextCapacity);
+    WindowsCodesToWide(title, 0, wideTitle, kTextUnits);
     AnsiBytesToWide(filter, DoubleZeroListSize(filter, sizeof filter), wideFilter,
                     sizeof wideFilter / sizeof wideFilter[0]);
     // Tested again: a relative folder is read from the current folder, which may have
     // changed (a dialog makes the chosen file's folder current). A folder the dialog cannot
     // take gives it none.
     ScriptPathToWide(options.initialFolder, 0, NULL, kPathForDialogFolder, wideFolder,
-                     kTextCapacity);
+                     kTextUnits);
 
     dialog.lStructSize = kOpenFileRecordSize;
     dialog.hwndOwner = FindHostWindow();
     dialog.lpstrFilter = wideFilter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
-    dialog.nMaxFile = kTextCapacity;
+    dialog.nMaxFile = kTextUnits;
     dialog.lpstrInitialDir = wideFolder;
     dialog.lpstrTitle = wideTitle;
     dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
@@ -147,8 +147,8 @@ static __attribute__((noinline)) bool ShowOpenFileDialog(HostHandle parameter, W
 // text. Never writes a status.
 void TarvGetFilePath(HostHandle parameter, HostHandle result)
 {
-    WCHAR file[kTextCapacity];
-    char path[kTextCapacity];
+    WCHAR file[kTextUnits];
+    char path[kTextUnits];
     // Cancelled or failed: some failures leave binary data in the file buffer, which must not
     // come back as a path. A path too long for the host's text gives the empty text as well.
     if (!ShowOpenFileDialog(parameter, file) ||

@@ -95,16 +95,16 @@ static bool MaskSeparatorsInsideNames(LPITEMIDLIST chosen, WCHAR *path)
 // the host thread's counts stay where they were.
 void TarvChooseFolder(HostHandle parameter, HostHandle result)
 {
-    char title[kTextCapacity];
-    WCHAR wideTitle[kTextCapacity];
+    char title[kTextUnits];
+    WCHAR wideTitle[kTextUnits];
     WCHAR widePath[MAX_PATH];
-    char path[kTextCapacity];
+    char path[kTextUnits];
     WCHAR displayName[MAX_PATH];
     BROWSEINFOW browser;
 
     if (ReadTextParameter(parameter, title, sizeof title) == 0)
         memcpy(title, kDefaultBrowserTitle, sizeof kDefaultBrowserTitle);
-    WindowsCodesToWide(title, 0, wideTitle, kTextCapacity);  // one unit per byte at most
+    WindowsCodesToWide(title, 0, wideTitle, kTextUnits);  // one unit per byte at most
     memset(widePath, 0, sizeof widePath);
     memset(path, 0, sizeof path);
     memset(displayName, 0, sizeof displayName);

@@ -30,7 +30,7 @@ struct FolderScanState {
     // 1: the scan descends into subfolders. Set from load on; init leaves it alone.
     int32_t useSubfolders;
     // ';'-separated extension tokens; empty lets every file pass. Zero-filled at init.
-    char extensionFilter[kTextCapacity];
+    char extensionFilter[kTextUnits];
     // A walk is in progress (and the host may be calling from inside it).
     bool walking;
     // A shutdown came during the walk: the list goes when the walk ends.
@@ -103,7 +103,7 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
 {
     if (folderScan.walking)
         return;
-    char folder[kTextCapacity];
+    char folder[kTextUnits];
     ReadTextParameter(parameter, folder, sizeof folder);
     if (folder[0] == '\0') {
         WriteStatusResult(result, kStatusOk);
@@ -154,7 +154,7 @@ void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
     (void)parameter;
     if (folderScan.walking)
         return;
-    char entry[kTextCapacity];
+    char entry[kTextUnits];
     if (!TakeNextScanEntry(entry, sizeof entry))
         return;
     if (ListTableInForce()) {
@@ -162,9 +162,9 @@ void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
         WriteTextResult(result, entry);
         return;
     }
-    WCHAR wide[kTextCapacity];
-    char path[kTextCapacity];
-    if (!WindowsCodesToWide(entry, folderScan.listCodePage, wide, kTextCapacity) ||
+    WCHAR wide[kTextUnits];
+    char path[kTextUnits];
+    if (!WindowsCodesToWide(entry, folderScan.listCodePage, wide, kTextUnits) ||
         !WidePathToExactCodes(wide, kNamesAsGiven, CurrentWindowsCodePage(),
                               CurrentCodePageMaps(), path, sizeof path))
         memset(path, 0, sizeof path);  // cannot be given whole: the empty text, not a part

@@ -58,14 +58,14 @@ struct WalkState {
     // appends its subfolder's name to both and cuts it off again when it returns.
     WCHAR folder[kScanPathCapacity];
     size_t folderLength;
-    char prefix[kTextCapacity];
+    char prefix[kTextUnits];
     size_t prefixLength;
     // A found name's own conversion (the one the extension test reads), and, for a name that
     // is not exact, the name as the host will get it (see FoundNameToCodes); used between the
     // conversion and the use, never across a level of the walk. Here rather than on the stack
     // because the walk recurses once per level.
-    char foundLongName[kTextCapacity];
-    char foundName[kTextCapacity];
+    char foundLongName[kTextUnits];
+    char foundName[kTextUnits];
 
     // The settings, fixed from the start.
     const char *filter;
@@ -114,7 +114,7 @@ static bool KeepHostAlive(void)
 // included): entering it would repeat the walk without end. Also true once the user has
 // cancelled, so that nothing more is entered. Each look-up opens a folder, which a slow disk
 // can make slow: the host is kept alive before each.
-static bool LeadsBackUp(const FileIdentity *target)
+static bool LeadsBackUpOrCancelled(const FileIdentity *target)
 {
     WCHAR levelPath[kScanPathCapacity];
     for (int level = 0; level < walk.depth; level++) {
@@ -177,7 +177,7 @@ static int EnteredLinkSlotToWalk(size_t *readBeforeAt)
 {
     FileIdentity target;
     *readBeforeAt = 0;
-    if (!KeepHostAlive() || !IdentityOfPath(walk.folder, &target) || LeadsBackUp(&target))
+    if (!KeepHostAlive() || !IdentityOfPath(walk.folder, &target) || LeadsBackUpOrCancelled(&target))
         return -1;
     bool before = false;
     int slot = NoteEnteredLink(&target, &before);
@@ -409,8 +409,8 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
     // The paths handed out begin with the folder's own bytes, so they must be what the walk
     // reads, through the host's table too: a folder that names no file is taken for one that
     // does not exist.
-    WCHAR wide[kTextCapacity];
-    if (!ScriptPathToWide(folder, walk.codePage, walk.hostMaps, kPathForScan, wide, kTextCapacity))
+    WCHAR wide[kTextUnits];
+    if (!ScriptPathToWide(folder, walk.codePage, walk.hostMaps, kPathForScan, wide, kTextUnits))
         return true;
     size_t wideLength = wcslen(wide);
     size_t length = strlen(folder);

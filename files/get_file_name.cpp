@@ -9,7 +9,7 @@
 // force, on a system whose code page is double-byte, the path is read by its characters.
 void TarvGetFileName(HostHandle parameter, HostHandle result)
 {
-    char path[kTextCapacity];
+    char path[kTextUnits];
     LeadBytes leads;
     ReadTextParameter(parameter, path, sizeof path);
     WriteTextResult(result, FileNameOfPath(path, HostTextLeadBytes(&leads)));

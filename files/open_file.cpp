@@ -29,13 +29,13 @@ static int32_t StatusOfShellExecute(int32_t returned)
 // waited for. COM is set up for the shell call and left as it was found (EnterShellApartment).
 void TarvOpenFile(HostHandle parameter, HostHandle result)
 {
-    char path[kTextCapacity];
-    WCHAR widePath[kTextCapacity];
+    char path[kTextUnits];
+    WCHAR widePath[kTextUnits];
     int32_t status = kStatusFileNotFound;
     if (ReadTextParameter(parameter, path, sizeof path) > 0) {
         ConvertHostToWindows(path);
         if (ScriptPathToWide(path, CurrentWindowsCodePage(), NULL, kPathForShell, widePath,
-                             kTextCapacity) &&
+                             kTextUnits) &&
             PathExists(widePath)) {
             // A file type's handler may be a COM object.
             ShellApartment apartment = EnterShellApartment();

@@ -104,8 +104,8 @@ static bool ReserveScanList(size_t needed)
 
 bool AppendScanEntry(const char *prefix, size_t prefixLength, const char *name, size_t nameLength)
 {
-    if (prefixLength == 0 || nameLength == 0 || prefixLength >= kTextCapacity ||
-        nameLength > kTextCapacity - 1 - prefixLength)
+    if (prefixLength == 0 || nameLength == 0 || prefixLength >= kTextUnits ||
+        nameLength > kTextUnits - 1 - prefixLength)
         return false;
     bool sameFolder = scanList.folder != 0 && scanList.folderLength == prefixLength &&
                       memcmp(scanList.block + scanList.folder, prefix, prefixLength) == 0;

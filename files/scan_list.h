@@ -12,7 +12,7 @@
 // Appends the path made of prefix (prefixLength bytes: the folder's path with the separator
 // that goes before a name; the walk decides it, since a byte 0x5C may end a double-byte
 // character) and name (nameLength bytes), as one entry. Neither may be empty or hold a zero
-// byte, and together they must be shorter than kTextCapacity bytes, the buffer a path is
+// byte, and together they must be shorter than kTextUnits bytes, the buffer a path is
 // taken into. The walk knows both lengths, so that they need not be measured again for every
 // file, and gives the names of one folder one after another: the folder's path goes into the
 // list only when it differs from the last one.
@@ -32,7 +32,7 @@ void StartScanIteration(void);
 // Copies the path under the iterator into out (capacity bytes, terminator included) and moves
 // the iterator to the next entry, or to none after the last. A path that needs more than
 // capacity - 1 bytes comes out as the empty text, never a part of it (with capacity
-// kTextCapacity, none does). Returns false, out untouched, when the iterator is on none:
+// kTextUnits, none does). Returns false, out untouched, when the iterator is on none:
 // before any scan, after a scan that found nothing, after the last entry, and after
 // ReleaseScanList.
 bool TakeNextScanEntry(char *out, size_t capacity);

@@ -25,7 +25,7 @@ static bool FitsWhole(const WCHAR *path, size_t length, size_t most)
 static bool ReadsBackAsItself(const char *text, unsigned codePage, const CodePageMaps *hostMaps,
                               const WCHAR *units, size_t length)
 {
-    char back[kTextCapacity];
+    char back[kTextUnits];
     size_t backLength = 0;
     return WideNameToWindowsCodes(codePage, hostMaps, units, length, back, sizeof back,
                                   &backLength) == kNameFits &&

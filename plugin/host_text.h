@@ -7,8 +7,9 @@
 #include <stdint.h>
 #include "plugin/host_record.h"
 
-// Capacity in bytes of the buffers that take paths, filters, titles and names (terminator included).
-enum { kTextCapacity = 4096 };
+// Capacity of every buffer that takes a path, filter, title or name, terminator included, in
+// units of its text: bytes for host and Windows codes, UTF-16 units for the wide functions.
+enum { kTextUnits = 4096 };
 
 // Zero-fills buffer[0..capacity), then copies at most capacity - 1 bytes of the parameter,
 // stopping early at a zero byte in the block. The handle is locked only around the copy.
