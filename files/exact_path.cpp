@@ -27,20 +27,28 @@ static bool SameNameIgnoringCase(const WCHAR *a, size_t aLength, const WCHAR *b,
     return memcmp(upperA, upperB, aLength * sizeof(WCHAR)) == 0;
 }
 
+// How an entry answers to a name.
+enum Answering {
+    kByEitherNameInAnyCase,  // its name or its short name, without regard to case, as Windows opens
+    kByItsVeryName           // its name, unit for unit: twins that Wine reads alike
+};
+
 // True when, of the entries of the folder in pattern (folderLength units, room for
-// kTextUnits), only the one whose name is exactly name (length units) answers to shortName
-// (shortLength units), by its own name or its short name. One search for every entry whose
-// name or short name begins with the short name: every entry that opening the short name could
-// reach is among them, and a search with a wildcard lists them all (without one, Wine answers
-// with a single entry, not always the one it opens).
-static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCHAR *shortName,
-                                  size_t shortLength, const WCHAR *name, size_t length)
+// kTextUnits), only the one whose name is exactly name (length units) answers to answer
+// (answerLength units). One search for every entry whose name or short name begins with
+// answer: every entry that opening answer could reach is among them, and a search with a
+// wildcard lists them all (without one, Wine answers with a single entry, not always the one
+// it opens). During a scan the host's queue is looked at before the search and each next
+// entry (ScanProgressTick).
+static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCHAR *answer,
+                                  size_t answerLength, Answering answering, const WCHAR *name,
+                                  size_t length)
 {
-    if (folderLength + shortLength + 1 > kTextUnits - 1)
+    if (folderLength + answerLength + 1 > kTextUnits - 1)
         return false;
-    memcpy(pattern + folderLength, shortName, shortLength * sizeof(WCHAR));
-    pattern[folderLength + shortLength] = L'*';
-    pattern[folderLength + shortLength + 1] = 0;
+    memcpy(pattern + folderLength, answer, answerLength * sizeof(WCHAR));
+    pattern[folderLength + answerLength] = L'*';
+    pattern[folderLength + answerLength + 1] = 0;
     WIN32_FIND_DATAW found;
     memset(&found, 0, sizeof found);
     if (!ScanProgressTick())
@@ -53,9 +61,14 @@ static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCH
         found.cFileName[MAX_PATH - 1] = 0;
         found.cAlternateFileName[13] = 0;
         size_t foundLength = wcslen(found.cFileName);
-        if (SameNameIgnoringCase(found.cFileName, foundLength, shortName, shortLength) ||
-            SameNameIgnoringCase(found.cAlternateFileName, wcslen(found.cAlternateFileName),
-                                 shortName, shortLength)) {
+        bool answers =
+            answering == kByItsVeryName
+                ? foundLength == answerLength &&
+                      memcmp(found.cFileName, answer, answerLength * sizeof(WCHAR)) == 0
+                : SameNameIgnoringCase(found.cFileName, foundLength, answer, answerLength) ||
+                      SameNameIgnoringCase(found.cAlternateFileName,
+                                           wcslen(found.cAlternateFileName), answer, answerLength);
+        if (answers) {
             if (foundLength == length && memcmp(found.cFileName, name, length * sizeof(WCHAR)) == 0)
                 entry++;
             else
@@ -88,7 +101,8 @@ static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const
     if (folderLength > kTextUnits - 1)
         return false;
     memcpy(proofPath, folder, folderLength * sizeof(WCHAR));
-    if (!OnlyTheEntryAnswersTo(proofPath, folderLength, shortName, shortLength, name, length))
+    if (!OnlyTheEntryAnswersTo(proofPath, folderLength, shortName, shortLength,
+                               kByEitherNameInAnyCase, name, length))
         return false;
     if (!NameReadsBackAsItself(name, length))
         return true;
@@ -108,28 +122,10 @@ bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)
 {
     WCHAR pattern[kTextUnits];
     size_t folderLength = wcslen(folder);
-    if (folderLength + length + 1 > kTextUnits - 1)
+    if (folderLength > kTextUnits - 1)
         return false;
     memcpy(pattern, folder, folderLength * sizeof(WCHAR));
-    memcpy(pattern + folderLength, name, length * sizeof(WCHAR));
-    pattern[folderLength + length] = L'*';
-    pattern[folderLength + length + 1] = 0;
-    WIN32_FIND_DATAW found;
-    memset(&found, 0, sizeof found);
-    if (!ScanProgressTick())
-        return false;
-    HANDLE search = FindFirstFileW(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    int named = 0;
-    do {
-        found.cFileName[MAX_PATH - 1] = 0;
-        if (wcslen(found.cFileName) == length &&
-            memcmp(found.cFileName, name, length * sizeof(WCHAR)) == 0)
-            named++;
-    } while (named <= 1 && ScanProgressTick() && FindNextFileW(search, &found));
-    FindClose(search);
-    return named == 1;
+    return OnlyTheEntryAnswersTo(pattern, folderLength, name, length, kByItsVeryName, name, length);
 }
 
 NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
