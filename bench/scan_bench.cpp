@@ -363,12 +363,9 @@ HWND WINAPI NoCreateDialogParamW(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM)
     return NULL;
 }
 
-// Loads the module through the emulator; then, one warming round and repetitions rounds, each
-// with the bare walk, Tarv-SetFolder through the emulator and the fetching of every path
-// through the light host, so that the machine's load falls on all alike. Then once the
-// fetching through the emulator, and (callSeconds not NULL) the emulator's cost of one call.
-bool MeasureModule(const std::string &module, const std::string &root, int repetitions,
-                   ModuleFigures *figures, double *callSeconds)
+// Loads the module through the emulator, with the host's main window, and sends init. Says why
+// on standard error when it cannot.
+bool StartHost(const std::string &module)
 {
     std::string error;
     if (!fmhost::LoadPlugin(module, &error)) {
@@ -377,6 +374,18 @@ bool MeasureModule(const std::string &module, const std::string &root, int repet
     }
     fmhost::CreateMainWindow();
     fmhost::SendInit(fmhost::kFileMaker60);
+    return true;
+}
+
+// Loads the module through the emulator; then, one warming round and repetitions rounds, each
+// with the bare walk, Tarv-SetFolder through the emulator and the fetching of every path
+// through the light host, so that the machine's load falls on all alike. Then once the
+// fetching through the emulator, and (callSeconds not NULL) the emulator's cost of one call.
+bool MeasureModule(const std::string &module, const std::string &root, int repetitions,
+                   ModuleFigures *figures, double *callSeconds)
+{
+    if (!StartHost(module))
+        return false;
     fmhost::ClearViolations();
     EntryPoint entry = (EntryPoint)(void *)GetProcAddress(fmhost::PluginModule(), "FMExternCallProc");
     realHeapAlloc = fmhost::HookImportAs("kernel32.dll", "HeapAlloc", TrackedHeapAlloc);
@@ -475,18 +484,13 @@ struct OwnWork {
 
 bool MeasureOwnWork(const std::string &module, const std::string &root, int rounds, OwnWork *own)
 {
-    std::string error;
-    if (!fmhost::LoadPlugin(module, &error)) {
-        fprintf(stderr, "%s\n", error.c_str());
+    if (!StartHost(module))
         return false;
-    }
-    fmhost::CreateMainWindow();
-    fmhost::SendInit(fmhost::kFileMaker60);
     bool hooked =
-        fmhost::HookImport("user32.dll", "CreateDialogParamW", (void *)NoCreateDialogParamW) &&
-        fmhost::HookImport("kernel32.dll", "FindFirstFileW", (void *)MemoryFindFirstFileW) &&
-        fmhost::HookImport("kernel32.dll", "FindNextFileW", (void *)MemoryFindNextFileW) &&
-        fmhost::HookImport("kernel32.dll", "FindClose", (void *)MemoryFindClose);
+        fmhost::HookImportAs("user32.dll", "CreateDialogParamW", NoCreateDialogParamW) != NULL &&
+        fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", MemoryFindFirstFileW) != NULL &&
+        fmhost::HookImportAs("kernel32.dll", "FindNextFileW", MemoryFindNextFileW) != NULL &&
+        fmhost::HookImportAs("kernel32.dll", "FindClose", MemoryFindClose) != NULL;
     bareFindFirstFileW = MemoryFindFirstFileW;
     bareFindNextFileW = MemoryFindNextFileW;
     bareFindClose = MemoryFindClose;

@@ -612,7 +612,7 @@ TEST_F(ScanWatchTest, LongScanShowsProgressAndCancelStopsIt)
 TEST_F(ScanWatchTest, ProgressWindowStandsOverTheHostWindow)
 {
     MakeTree(2, 10);
-    ASSERT_TRUE(fmhost::HookImport("kernel32.dll", "GetTickCount", (void *)FakeGetTickCount));
+    ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount) != NULL);
     MONITORINFO monitor = {sizeof monitor, {0, 0, 0, 0}, {0, 0, 0, 0}, 0};
     ASSERT_TRUE(GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor));
     const RECT work = monitor.rcWork;
