@@ -58,6 +58,7 @@ bool SameIdentity(const FileIdentity *a, const FileIdentity *b)
 {
     if (a->volume != b->volume || a->indexHigh != b->indexHigh || a->indexLow != b->indexLow)
         return false;
-    return a->volume != 0 || (a->finalPathHashLow != 0 && a->finalPathHashHigh == b->finalPathHashHigh &&
-                              a->finalPathHashLow == b->finalPathHashLow);
+    return a->volume != 0 ||
+           (a->finalPathHashLow != 0 && a->finalPathHashHigh == b->finalPathHashHigh &&
+            a->finalPathHashLow == b->finalPathHashLow);
 }

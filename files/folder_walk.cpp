@@ -12,8 +12,8 @@
 #include "files/extension_filter.h"
 #include "files/file_identity.h"
 #include "files/scan_list.h"
-#include "files/script_path.h"
 #include "files/scan_progress.h"
+#include "files/script_path.h"
 #include "plugin/host_text.h"
 
 // Capacity in UTF-16 units of the walk's folder path and search pattern, terminator included:
@@ -177,7 +177,8 @@ static int EnteredLinkSlotToWalk(size_t *readBeforeAt)
 {
     FileIdentity target;
     *readBeforeAt = 0;
-    if (!KeepHostAlive() || !IdentityOfPath(walk.folder, &target) || LeadsBackUpOrCancelled(&target))
+    if (!KeepHostAlive() || !IdentityOfPath(walk.folder, &target) ||
+        LeadsBackUpOrCancelled(&target))
         return -1;
     bool before = false;
     int slot = NoteEnteredLink(&target, &before);
@@ -336,7 +337,8 @@ static bool ScanSubfolder(const WIN32_FIND_DATAW *entry, const WalkLevel *level)
     bool goOn = true;
     int linkSlot = -1;
     // Read before where its parent was, at its parent's length then and one name more.
-    size_t readBeforeAt = level->readBeforeAt != 0 ? level->readBeforeAt + walk.folderLength - folderLength : 0;
+    size_t readBeforeAt =
+        level->readBeforeAt != 0 ? level->readBeforeAt + walk.folderLength - folderLength : 0;
     if ((entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
         (linkSlot = EnteredLinkSlotToWalk(&readBeforeAt)) >= 0)
         goOn = ScanFolder(linkSlot, readBeforeAt);

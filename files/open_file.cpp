@@ -25,8 +25,9 @@ static int32_t StatusOfShellExecute(int32_t returned)
 
 // Parameter: the path in host codes. Answers -004 for a path that names no file by the rules
 // of ScriptPathToWide, or that does not lead to a file or folder on a disk (the shell is not
-// called then), otherwise the status of the shell's answer. No owner window is passed, and the started application is not
-// waited for. COM is set up for the shell call and left as it was found (EnterShellApartment).
+// called then), otherwise the status of the shell's answer. No owner window is passed, and
+// the started application is not waited for. COM is set up for the shell call and left as it
+// was found (EnterShellApartment).
 void TarvOpenFile(HostHandle parameter, HostHandle result)
 {
     char path[kTextUnits];
