@@ -520,17 +520,6 @@ bool ReadAction(const Options &options, const fmhost::PluginListing &listing, co
     return TypedToHost(options, typed, &action->parameter, error);
 }
 
-// A text of the ANSI code page (the auto-closer reads captions so) in UTF-8.
-std::string AnsiToUtf8(const std::string &text)
-{
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0);
-    std::wstring wide(length > 0 ? (size_t)length : 1, L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    wide.resize(wcslen(wide.c_str()));
-    return WideToUtf8(wide);
-}
-
 // What a line adds for what the person would have seen: a dialog that could not be shown,
 // beeps, and every dialog that --auto-close closed (a Cancel of fmhost's must not read as a
 // person's). The first dialog that could not be shown is explained once, on standard error.
@@ -555,7 +544,8 @@ std::string Notes(bool dialogs)
         notes += " (" + std::to_string(seen.beeps) + " beeps)";
     for (const fmhost::ModalRecord &closed : fmhost::ClosedModals()) {
         const char *button = closed.closedBy == IDCANCEL ? " with Cancel" : closed.closedBy == IDOK ? " with OK" : "";
-        notes += " (fmhost closed \"" + AnsiToUtf8(closed.caption) + "\"" + button + ")";
+        // The auto-closer reads captions in the ANSI code page.
+        notes += " (fmhost closed \"" + fmhost::HostToUtf8(closed.caption, GetACP()) + "\"" + button + ")";
     }
     return notes;
 }
