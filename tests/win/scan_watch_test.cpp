@@ -615,8 +615,8 @@ TEST_F(ScanWatchTest, ProgressWindowStandsOverTheHostWindow)
     ASSERT_TRUE(fmhost::HookImportAs("kernel32.dll", "GetTickCount", FakeGetTickCount) != NULL);
     MONITORINFO monitor = {sizeof monitor, {0, 0, 0, 0}, {0, 0, 0, 0}, 0};
     if (!GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor))
-        GTEST_SKIP() << "no monitor to stand on (Wine 10's null graphics driver in a 64-bit "
-                        "prefix has none; the window keeps the dialog's own centring there)";
+        GTEST_SKIP() << "no monitor to stand on (Wine 10's null graphics driver reports "
+                        "none; the window keeps the dialog's own centring there)";
     const RECT work = monitor.rcWork;
     const RECT hosts[] = {{work.left + 10, work.top + 20, work.left + 410, work.top + 320},
                           {work.right - 150, work.top + 60, work.right + 250, work.top + 360}};
