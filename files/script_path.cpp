@@ -46,6 +46,19 @@ static bool HasWildcard(const WCHAR *path)
     return false;
 }
 
+// Win32 reads '/' as '\' in every path but one that begins "\\?\", which it takes as it
+// stands; the shell parses a path itself, and under Wine finds no file or folder at a '/'.
+// So the shell gets the path as Win32 reads it.
+static void UseBackslashes(WCHAR *path)
+{
+    if (path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\')
+        return;
+    for (; *path != 0; path++) {
+        if (*path == L'/')
+            *path = L'\\';
+    }
+}
+
 bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *hostMaps,
                       PathUse use, WCHAR *out, size_t capacity)
 {
@@ -54,8 +67,10 @@ bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *h
     size_t length = wcslen(out);
     bool admitted = length > 0 && ReadsBackAsItself(path, codePage, hostMaps, out, length) &&
                     !HasWildcard(out) && !IsDeviceName(out);
-    if (admitted && use == kPathForShell)
+    if (admitted && use == kPathForShell) {
         admitted = FitsWhole(out, length, kShellPathUnits);
+        UseBackslashes(out);
+    }
     else if (admitted && use == kPathForDialogFolder)
         admitted = FitsWhole(out, length, kDialogFolderUnits);
     if (!admitted)

@@ -37,7 +37,9 @@ enum {
 //   - it names a device or is in the device or object-manager namespace (IsDeviceName);
 //   - for kPathForShell and kPathForDialogFolder: it, or the full path that Windows makes of
 //     it (a relative path is read from the current folder), is longer than the call takes.
-// '/' and '\' alike, "\\?\C:\...", UNC paths and a trailing separator pass.
+// '/' and '\' alike, "\\?\C:\...", UNC paths and a trailing separator pass. For kPathForShell,
+// out has '\' for each '/', as Win32 reads the path (but in a "\\?\" path, which it takes as
+// it stands).
 bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *hostMaps,
                       PathUse use, WCHAR *out, size_t capacity);
 

@@ -626,8 +626,11 @@ TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
         }
         std::string separator = c.path.back() == '\\' ? "" : "\\";
         EXPECT_EQ(std::vector<std::string>{c.path + separator + "e.txt"}, paths);
-        EXPECT_EQ(std::vector<std::wstring>(2, Wide(c.path)), attributePaths);
-        EXPECT_EQ(std::vector<std::wstring>{Wide(c.path)}, shellPaths);
+        // The shell's calls get each '/' as the '\' that Win32 reads it as.
+        std::string backslashed = c.path;
+        std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+        EXPECT_EQ((std::vector<std::wstring>{Wide(c.path), Wide(backslashed)}), attributePaths);
+        EXPECT_EQ(std::vector<std::wstring>{Wide(backslashed)}, shellPaths);
         ASSERT_EQ(1u, searchPatterns.size());
         EXPECT_EQ(Wide(c.path + separator + "*.*"), searchPatterns[0]);
     }

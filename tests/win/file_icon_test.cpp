@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "tests/win/clipboard_test_support.h"
@@ -95,13 +96,15 @@ HBITMAP TableBitmap(LONG size, WORD bits, std::vector<RGBQUAD> *table)
 
 }  // namespace
 
-// Large and small icons of a file, a folder and a name with characters above 127 (sent in host
-// codes) land as CF_BITMAP of the shell's sizes, owned by the host window, with CF_PALETTE
-// beside it (NULL for these 32-bit bitmaps), every transparent pixel in the window colour and
-// every other pixel as the shell drew it; guards against a wrong size, an unconverted path,
-// a wrong pixel rule and a missing palette entry.
+// Large and small icons of a file (also named with '/'), a folder and a name with characters
+// above 127 (sent in host codes) land as CF_BITMAP of the shell's sizes, owned by the host
+// window, with CF_PALETTE beside it (NULL for these 32-bit bitmaps), every transparent pixel
+// in the window colour and every other pixel as the shell drew it; guards against a wrong
+// size, an unconverted path, a '/' handed to Wine's shell (which finds nothing there), a wrong
+// pixel rule and a missing palette entry.
 TEST_F(ClipboardTest, IconsLandAsBitmapsOfTheShellSizesWithTransparencyInTheWindowColour)
 {
+    auto Slashed = [](std::string path) { std::replace(path.begin(), path.end(), '\\', '/'); return path; };
     ASSERT_EQ(1252u, GetACP()) << "the test names its file in code page 1252";
     // "Café Ärger.txt": host codes (Macintosh Roman) for the call, code page 1252 on disk.
     const std::string hostName = fmhost::Utf8ToHost("Caf\xC3\xA9 \xC3\x84rger.txt", 10000);
@@ -117,6 +120,7 @@ TEST_F(ClipboardTest, IconsLandAsBitmapsOfTheShellSizesWithTransparencyInTheWind
         std::string hostPath, windowsPath;
     } paths[] = {
         {"file", TextFile(), TextFile()},
+        {"file named with '/'", Slashed(TextFile()), TextFile()},
         {"folder", Folder(), Folder()},
         {"accented name", TestScratchFolder() + "\\" + hostName, accented},
     };

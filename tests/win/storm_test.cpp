@@ -336,6 +336,15 @@ bool PassesPathGate(const std::wstring &path, size_t limit)
            !EndsInDeviceName(path) && !IsObjectPath(path);
 }
 
+// The path as the shell's calls get it: each '/' as the '\\' that Win32 reads it as, but in a
+// "\\?\" path, which Win32 takes as it stands.
+std::wstring AsShellGetsIt(std::wstring path)
+{
+    if (path.compare(0, 4, L"\\\\?\\") != 0)
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
 bool IsBlank(const std::wstring &path) { return path.find_first_not_of(L' ') == std::wstring::npos; }
 bool ExistsOnDisk(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsAscii(const std::string &text)
@@ -668,11 +677,12 @@ protected:
     }
 
     // The shell is asked about exactly the path that names a file, as the table in force
-    // converts it, and its answer decides.
+    // converts it and the shell gets it, and its answer decides.
     void ExpectOpenFile(const Outcome &call)
     {
-        std::wstring path = HostPathAsWide(call.text, locale_);
-        bool namesFile = !call.text.empty() && PassesPathGate(path, kShellPathLimit) && ExistsOnDisk(path) &&
+        std::wstring given = HostPathAsWide(call.text, locale_);
+        std::wstring path = AsShellGetsIt(given);
+        bool namesFile = !call.text.empty() && PassesPathGate(given, kShellPathLimit) && ExistsOnDisk(path) &&
                          call.failure != "GetFileAttributesW";
         EXPECT_EQ(namesFile, shellRequest.made) << "the shell is asked about a file when, and only when, one is named";
         if (shellRequest.made) {
@@ -702,7 +712,8 @@ protected:
         bool failed = call.failure == "SHGetFileInfoW" || call.failure == "GetIconInfo" ||
                       call.failure == "EmptyClipboard" || (heldBefore && call.failure == "OpenClipboard");
         bool named = !IsBlank(path) && !EndsInDeviceName(path) && !IsObjectPath(path);
-        bool copied = !failed && named && PassesPathGate(path, kShellPathLimit) && ShellHasIcon(path, small);
+        bool copied = !failed && named && PassesPathGate(path, kShellPathLimit) &&
+                      ShellHasIcon(AsShellGetsIt(path), small);
         std::wstring content = ClipboardContent(fmhost::MainWindow());
         std::wstring unchanged = clipboardText_.empty() ? L"<empty>" : clipboardText_;
         EXPECT_EQ(Narrow(copied ? L"<bitmap>" : unchanged), Narrow(content)) << "the clipboard after the copy";
