@@ -70,9 +70,9 @@ bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *h
     if (admitted && use == kPathForShell) {
         admitted = FitsWhole(out, length, kShellPathUnits);
         UseBackslashes(out);
-    }
-    else if (admitted && use == kPathForDialogFolder)
+    } else if (admitted && use == kPathForDialogFolder) {
         admitted = FitsWhole(out, length, kDialogFolderUnits);
+    }
     if (!admitted)
         out[0] = 0;
     return admitted;

@@ -336,7 +336,7 @@ bool PassesPathGate(const std::wstring &path, size_t limit)
            !EndsInDeviceName(path) && !IsObjectPath(path);
 }
 
-// The path as the shell's calls get it: each '/' as the '\\' that Win32 reads it as, but in a
+// The path as the shell's calls get it: each '/' as the '\' that Win32 reads it as, but in a
 // "\\?\" path, which Win32 takes as it stands.
 std::wstring AsShellGetsIt(std::wstring path)
 {
