@@ -260,31 +260,27 @@ static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char
     }
 }
 
-// For a file that passes the extension filter: its name as the host will get it, or NULL
-// when it does not fit the buffers, or the user cancelled while it was proven.
-static const char *HandedFileName(const WIN32_FIND_DATAW *entry)
-{
-    size_t length = wcslen(entry->cFileName);
-    bool exact = false;
-    if (!ConvertLongName(entry, length, &exact) ||
-        !MatchesExtensionFilter(walk.foundLongName, walk.filter, walk.leads))
-        return NULL;
-    if (exact)
-        return walk.foundLongName;
-    NameForm form = ConvertInexactName(entry, length);
-    return form == kNameTooLongForm || !KeepHostAlive() ? NULL : walk.foundName;
-}
-
-// HandedFileName, with the name's length in *handedLength. Most names are plain ASCII, taken
-// in one pass (PlainNameToCodes) with nothing measured again; any other goes the full way.
-static const char *HandedFileNameAndLength(const WIN32_FIND_DATAW *entry, size_t *handedLength)
+// For a file that passes the extension filter: its name as the host will get it, with its
+// length in *handedLength; NULL when it does not fit the buffers, or the user cancelled while
+// it was proven. Most names are plain ASCII, taken in one pass (PlainNameToCodes) with nothing
+// measured again; any other goes the full way.
+static const char *HandedFileName(const WIN32_FIND_DATAW *entry, size_t *handedLength)
 {
     if (PlainNameToCodes(entry->cFileName, walk.foundLongName, sizeof walk.foundLongName,
                          handedLength))
         return MatchesExtensionFilter(walk.foundLongName, walk.filter, walk.leads)
                    ? walk.foundLongName
                    : NULL;
-    const char *name = HandedFileName(entry);
+    size_t length = wcslen(entry->cFileName);
+    bool exact = false;
+    if (!ConvertLongName(entry, length, &exact) ||
+        !MatchesExtensionFilter(walk.foundLongName, walk.filter, walk.leads))
+        return NULL;
+    const char *name = walk.foundLongName;
+    if (!exact)
+        name = ConvertInexactName(entry, length) == kNameTooLongForm || !KeepHostAlive()
+                   ? NULL
+                   : walk.foundName;
     if (name != NULL)
         *handedLength = strlen(name);
     return name;
@@ -380,7 +376,7 @@ static bool ScanFolder(int linkSlot, size_t readBeforeAt)
             } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0 &&
                        level->readBeforeAt == 0) {
                 size_t nameLength = 0;
-                const char *name = HandedFileNameAndLength(&entry, &nameLength);
+                const char *name = HandedFileName(&entry, &nameLength);
                 if (name != NULL) {
                     goOn = AppendScanEntry(walk.prefix, walk.prefixLength, name, nameLength);
                     if (goOn)

@@ -67,13 +67,13 @@ bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *h
     size_t length = wcslen(out);
     bool admitted = length > 0 && ReadsBackAsItself(path, codePage, hostMaps, out, length) &&
                     !HasWildcard(out) && !IsDeviceName(out);
-    if (admitted && use == kPathForShell) {
+    if (admitted && use == kPathForShell)
         admitted = FitsWhole(out, length, kShellPathUnits);
-        UseBackslashes(out);
-    } else if (admitted && use == kPathForDialogFolder) {
+    else if (admitted && use == kPathForDialogFolder)
         admitted = FitsWhole(out, length, kDialogFolderUnits);
-    }
     if (!admitted)
         out[0] = 0;
+    else if (use == kPathForShell)
+        UseBackslashes(out);
     return admitted;
 }
