@@ -21,15 +21,6 @@ enum IconSize {
     kSmallIcon   // the shell's small icon (SHGFI_SMALLICON)
 };
 
-// True when path holds nothing but spaces, or nothing at all: it names no file, yet the shell
-// answers such a name with an icon of its own (Windows drops trailing spaces from a name).
-static bool IsBlankPath(const WCHAR *path)
-{
-    while (*path == L' ')
-        path++;
-    return *path == L'\0';
-}
-
 // Sets every transparent pixel of the colour bitmap in colourDc (mask white, colour black)
 // to the window colour; every other pixel keeps its value. The mask bitmap is in maskDc.
 static void FillTransparentPixels(HDC colourDc, HDC maskDc, LONG width, LONG height)
@@ -109,8 +100,8 @@ static HPALETTE BuildBitmapPalette(HBITMAP bitmap)
 // on the clipboard: the icon's colour bitmap, its transparent pixels set to the window
 // colour, as CF_BITMAP, and beside it CF_PALETTE with the bitmap's palette (a NULL handle for
 // more than 8 bits per pixel). Writes status 0 into result on success, -1 on every failure:
-// - a path that names no file by the rules of ScriptPathToWide (a device, a wildcard, more
-//   than the shell reads, ...), one of spaces only, no icon from the shell (no such file or
+// - a path that names no file by the rules of ScriptPathToWide (empty or blank, a device, a
+//   wildcard, more than the shell reads, ...), no icon from the shell (no such file or
 //   folder), an icon that can't be taken apart or has no colour bitmap, or no drawing
 //   context: the clipboard is not touched;
 // - the clipboard can't be opened (another window has it open) or emptied: not touched;
@@ -142,7 +133,7 @@ static void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, Ico
 
     ShellApartment apartment = EnterShellApartment();
     UINT flags = SHGFI_ICON | (size == kSmallIcon ? SHGFI_SMALLICON : SHGFI_LARGEICON);
-    if (!pathAdmitted || IsBlankPath(widePath) ||
+    if (!pathAdmitted ||
         SHGetFileInfoW(widePath, 0, &shellInfo, sizeof shellInfo, flags) == 0)
         goto done;
 

@@ -404,21 +404,23 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
     }
     walk.leads = codePage == 0 ? AnsiLeadBytes(&walk.leadBytes) : NULL;
 
-    // The paths handed out begin with the folder's own bytes, so they must be what the walk
-    // reads, through the host's table too: a folder that names no file is taken for one that
-    // does not exist.
+    // The walk reads the folder as Windows resolves it, and the paths handed out begin with
+    // that full path, so that each still names its file when the current folder has changed
+    // (in the host, opening a file through a dialog changes it). A folder that names no file
+    // is taken for one that does not exist.
     WCHAR wide[kTextUnits];
-    if (!ScriptPathToWide(folder, walk.codePage, walk.hostMaps, kPathForScan, wide, kTextUnits))
+    if (!ScriptPathToWide(folder, walk.codePage, walk.hostMaps, kPathForScan, wide, kTextUnits) ||
+        !WidePathToExactCodes(wide, kNamesAsGiven, walk.codePage, walk.hostMaps, walk.prefix,
+                              sizeof walk.prefix))
         return true;
     size_t wideLength = wcslen(wide);
-    size_t length = strlen(folder);
-    bool separator = wideLength > 0 && wide[wideLength - 1] != L'\\';
-    if (wideLength == 0 || wideLength + (separator ? 1 : 0) > kScanPathCapacity - 1 ||
+    size_t length = strlen(walk.prefix);
+    bool separator = wide[wideLength - 1] != L'\\';
+    if (wideLength + (separator ? 1 : 0) > kScanPathCapacity - 1 ||
         length + (separator ? 1 : 0) > sizeof walk.prefix - 1)
         return true;
     memcpy(walk.folder, wide, wideLength * sizeof(WCHAR));
     walk.folderLength = wideLength;
-    memcpy(walk.prefix, folder, length);
     walk.prefixLength = length;
     // The separator follows what the path ends with as text, not as a byte: in a double-byte
     // code page the last byte of a character may be the code of '\'.

@@ -9,11 +9,14 @@
 // the scan list, in the order the search delivers them; with subfolders, descends into each
 // subfolder (hidden ones included) where it stands. Hidden files are left out, and so are "."
 // and "..". hostMaps: the table whose codes the list's paths go to the host in, or NULL.
-//   - Each entry is folder as given, "\" unless it ends with one, the path below it, and the
-//     name, each name as FoundNameToCodes gives it: itself when it fits the code page and
-//     reads back as itself, else its proven short name, else masked with kUnfitCharacter.
+//   - Each entry is the folder as Windows resolves it (the full path that ScriptPathToWide
+//     gives, in codes as WidePathToExactCodes gives them: "sub" is the current folder's, for
+//     good), "\" unless it ends with one, the path below it, and the name, each name as
+//     FoundNameToCodes gives it: itself when it fits the code page and reads back as itself,
+//     else its proven short name, else masked with kUnfitCharacter.
 //   - A folder text that names no file by the rules of ScriptPathToWide (a lone lead byte of a
-//     double-byte code page, a wildcard, a device or the object manager) adds nothing, as
+//     double-byte code page, a wildcard, a device or the object manager, a "\\?\" path with
+//     a name ending in '.' or a blank) adds nothing, as
 //     does a folder that does not exist or cannot be read. A folder whose search pattern
 //     (path, "\", "*.*") would pass 259 characters of UTF-16 is not read: the file functions
 //     reach no longer path.

@@ -9,16 +9,13 @@
 #include "files/exact_path.h"
 #include "plugin/host_text.h"
 
-// True when the path (length units) and the full path that Windows makes of it both fit in
-// most units. GetFullPathNameW answers with the length it wrote, or with the room it needs,
-// terminator included, when that is more than it was given.
-static bool FitsWhole(const WCHAR *path, size_t length, size_t most)
+// Capacity of a resolved path, terminator included: no use takes a longer one.
+enum { kResolvedCapacity = kShellPathUnits + 1 };
+
+// The most units of a resolved path that the use takes.
+static size_t MostUnitsFor(PathUse use)
 {
-    if (length > most)
-        return false;
-    WCHAR full[MAX_PATH + 1];
-    DWORD fullLength = GetFullPathNameW(path, MAX_PATH + 1, full, NULL);
-    return fullLength != 0 && fullLength <= most;
+    return use == kPathForDialogFolder ? kDialogFolderUnits : kShellPathUnits;
 }
 
 // True when units (length of them) read back in the code page as the very bytes of text.
@@ -30,6 +27,21 @@ static bool ReadsBackAsItself(const char *text, unsigned codePage, const CodePag
     return WideNameToWindowsCodes(codePage, hostMaps, units, length, back, sizeof back,
                                   &backLength) == kNameFits &&
            backLength == strlen(text) && memcmp(back, text, backLength) == 0;
+}
+
+// True for nothing but blanks, or nothing at all: no file, though Windows drops the blanks
+// and reads what is left (the current folder, for the shell an icon of its own).
+static bool IsBlank(const WCHAR *path)
+{
+    while (*path == L' ')
+        path++;
+    return *path == 0;
+}
+
+// True for a path that begins "\\?\", backslashes only: Win32 takes the rest as it stands.
+static bool IsVerbatimPath(const WCHAR *path)
+{
+    return path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\';
 }
 
 // True when the path holds a character that a search or the shell reads as a wildcard; the
@@ -46,34 +58,54 @@ static bool HasWildcard(const WCHAR *path)
     return false;
 }
 
-// Win32 reads '/' as '\' in every path but one that begins "\\?\", which it takes as it
-// stands; the shell parses a path itself, and under Wine finds no file or folder at a '/'.
-// So the shell gets the path as Win32 reads it.
-static void UseBackslashes(WCHAR *path)
+// True when a name of the "\\?\" path ends in '.' or a blank, which Win32 keeps there and the
+// shell drops.
+static bool HasNameEndingInDotOrBlank(const WCHAR *path)
 {
-    if (path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\')
-        return;
-    for (; *path != 0; path++) {
-        if (*path == L'/')
-            *path = L'\\';
+    for (path += 4; *path != 0; path++) {
+        if ((*path == L'.' || *path == L' ') && (path[1] == 0 || IsPathSeparator(path[1])))
+            return true;
     }
+    return false;
+}
+
+// Resolves path as Win32 does into resolved (kResolvedCapacity units) and returns its length;
+// 0 when it cannot be resolved, needs more than most units, or does not resolve to itself
+// again. GetFullPathNameW answers with the length it wrote, or with the room it needs,
+// terminator included, when it was given less.
+static size_t ResolvePath(const WCHAR *path, size_t most, WCHAR *resolved)
+{
+    size_t length = 0;
+    if (IsVerbatimPath(path)) {
+        length = wcslen(path);
+        if (length > most)
+            return 0;
+        memcpy(resolved, path, (length + 1) * sizeof(WCHAR));
+    } else {
+        length = GetFullPathNameW(path, (DWORD)(most + 1), resolved, NULL);
+        if (length == 0 || length > most)
+            return 0;
+        WCHAR again[kResolvedCapacity];
+        if (GetFullPathNameW(resolved, kResolvedCapacity, again, NULL) != length ||
+            memcmp(again, resolved, length * sizeof(WCHAR)) != 0)
+            return 0;
+    }
+    return IsVerbatimPath(resolved) && HasNameEndingInDotOrBlank(resolved) ? 0 : length;
 }
 
 bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *hostMaps,
                       PathUse use, WCHAR *out, size_t capacity)
 {
-    if (!WindowsCodesToWide(path, codePage, out, capacity))
-        return false;
-    size_t length = wcslen(out);
-    bool admitted = length > 0 && ReadsBackAsItself(path, codePage, hostMaps, out, length) &&
-                    !HasWildcard(out) && !IsDeviceName(out);
-    if (admitted && use == kPathForShell)
-        admitted = FitsWhole(out, length, kShellPathUnits);
-    else if (admitted && use == kPathForDialogFolder)
-        admitted = FitsWhole(out, length, kDialogFolderUnits);
-    if (!admitted)
+    WCHAR resolved[kResolvedCapacity];
+    size_t length = 0;
+    bool admitted = WindowsCodesToWide(path, codePage, out, capacity) && !IsBlank(out) &&
+                    ReadsBackAsItself(path, codePage, hostMaps, out, wcslen(out)) &&
+                    !HasWildcard(out) && !IsDeviceName(out) &&
+                    (length = ResolvePath(out, MostUnitsFor(use), resolved)) != 0 &&
+                    length < capacity && !HasWildcard(resolved) && !IsDeviceName(resolved);
+    if (admitted)
+        memcpy(out, resolved, (length + 1) * sizeof(WCHAR));
+    else if (capacity > 0)
         out[0] = 0;
-    else if (use == kPathForShell)
-        UseBackslashes(out);
     return admitted;
 }

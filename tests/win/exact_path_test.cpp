@@ -582,7 +582,10 @@ HANDLE WINAPI RecordFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
 // Wine answers most of these as missing files anyway, or worse: it scanned "\??\C:\..." in full
 // and sent "\\.\NUL" a directory query, and the shell read "*" and "?" as wildcards and only
 // the first 259 units of a longer path. So the calls are recorded, not only the answers.
-// "\\?\C:\...", forward slashes and a trailing backslash still name the folder.
+// "\\?\C:\...", forward slashes and a trailing backslash still name the folder. Every other
+// call gets the path as Win32 resolves it, and the scan hands back paths that begin with it:
+// the shell looked a relative name up in the host program's folder first, "x\nul.txt\." is the
+// device "x\nul.txt", and the shell drops the final dot that a "\\?\" path keeps.
 TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
 {
     const std::string folder = TestScratchFolder();  // ASCII
@@ -598,16 +601,22 @@ TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
     realFindFirstFileW = fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", RecordFindFirstFileW);
     ASSERT_TRUE(realGetFileAttributesW != NULL && realFindFirstFileW != NULL);
     ASSERT_EQ(kOk, CallText(kTarvUseSubfolders, "off"));
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\rel").c_str(), NULL) && MakeFile(folder + "\\rel\\e.txt"));
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
 
     const struct {
         std::string path;
         bool admitted;
+        std::string resolved{};  // what Windows gets; empty: the path with '\' for '/'
     } cases[] = {
         {"\\?\?\\GLOBALROOT\\Device\\Null", false}, {"\\?\?\\" + folder, false},
         {"\\\\?\\GLOBALROOT\\Device\\Null", false}, {"\\\\.\\C:\\..\\GLOBALROOT\\Device\\Null", false},
         {"\\\\.\\NUL", false}, {folder + "\\*.txt", false}, {folder + "\\?.txt", false}, {folder + "\\*", false},
         {padded + "\\e.txt\\nothing.txt", false}, {padded + "\\q\\NULxxxx.txt", false},
-        {"\\\\?\\" + folder, true}, {slashed, true}, {folder + "\\", true},
+        {folder + "\\nul.txt\\.", false}, {folder + "\\nul.txt/.", false}, {folder + "\\con.txt\\.\\.", false},
+        {"\\\\?\\" + folder + ".", false}, {"\\\\?\\" + folder + "\\rel ", false},
+        {"\\\\?\\" + folder, true}, {slashed, true}, {folder + "\\", true}, {"rel", true, folder + "\\rel"},
+        {"//?/" + slashed + ".", true, "\\\\?\\" + folder},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
@@ -624,15 +633,14 @@ TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
             EXPECT_EQ(std::vector<std::wstring>(), shellPaths);
             continue;
         }
-        std::string separator = c.path.back() == '\\' ? "" : "\\";
-        EXPECT_EQ(std::vector<std::string>{c.path + separator + "e.txt"}, paths);
-        // The shell's calls get each '/' as the '\' that Win32 reads it as.
-        std::string backslashed = c.path;
-        std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
-        EXPECT_EQ((std::vector<std::wstring>{Wide(c.path), Wide(backslashed)}), attributePaths);
-        EXPECT_EQ(std::vector<std::wstring>{Wide(backslashed)}, shellPaths);
+        std::string resolved = c.resolved.empty() ? c.path : c.resolved;
+        std::replace(resolved.begin(), resolved.end(), '/', '\\');
+        std::string separator = resolved.back() == '\\' ? "" : "\\";
+        EXPECT_EQ(std::vector<std::string>{resolved + separator + "e.txt"}, paths);
+        EXPECT_EQ((std::vector<std::wstring>{Wide(resolved), Wide(resolved)}), attributePaths);
+        EXPECT_EQ(std::vector<std::wstring>{Wide(resolved)}, shellPaths);
         ASSERT_EQ(1u, searchPatterns.size());
-        EXPECT_EQ(Wide(c.path + separator + "*.*"), searchPatterns[0]);
+        EXPECT_EQ(Wide(resolved + separator + "*.*"), searchPatterns[0]);
     }
 }
 

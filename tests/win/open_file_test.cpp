@@ -224,8 +224,9 @@ TEST_F(OpenFileTest, EmptyOrMissingPathAnswersFileNotFoundWithoutTheShell)
     EXPECT_TRUE(shellCalls.empty()) << "the shell was asked for \"" << shellCalls[0].file.substr(0, 40) << "\"";
 }
 
-// Every class of the shell's answer maps to its status; "file/path not found" from the shell
-// (its association names a missing program) is -004, every other failure -005.
+// Every class of the shell's answer maps to its status. Once the plug-in has found the file,
+// "file/path not found" from the shell (its association names a missing program, or Wine's
+// shell takes no path of 256 units or more) is a failure to launch, -005, like every other.
 TEST_F(OpenFileTest, ShellAnswersMapToStatus)
 {
     FakeTheShell();
@@ -238,8 +239,8 @@ TEST_F(OpenFileTest, ShellAnswersMapToStatus)
         {33, kOk},
         {42, kOk},
         {0x7FFFFFFF, kOk},
-        {SE_ERR_FNF, kFileNotFound},        // 2
-        {SE_ERR_PNF, kFileNotFound},        // 3
+        {SE_ERR_FNF, kErrorLaunching},      // 2
+        {SE_ERR_PNF, kErrorLaunching},      // 3
         {0, kErrorLaunching},               // out of memory
         {1, kErrorLaunching},
         {SE_ERR_ACCESSDENIED, kErrorLaunching},  // 5
@@ -340,4 +341,29 @@ TEST_F(OpenFileAssociationTest, AssociatedProgramStartsWithThePath)
     std::string started = AwaitRecord(record, 20000, &recorded);
     ASSERT_TRUE(recorded) << "the associated program never recorded a start";
     EXPECT_EQ(windowsPath, started);
+}
+
+// A relative name is the current folder's file, and the shell gets its full path: given the
+// name, the shell looked in the host program's folder first, and for a name without an
+// extension started a program of that name from there.
+TEST_F(OpenFileAssociationTest, RelativeNamesOpenTheCurrentFoldersFileAndNeverAProgram)
+{
+    const std::string folder = TestScratchFolder();
+    const std::string record = folder + "\\record.txt";
+    const std::string decoy = ProgramFolder() + "\\r" + kExtension, program = ProgramFolder() + "\\h2app.exe";
+    ASSERT_TRUE(MakeFile(folder + "\\r" + kExtension) && MakeFile(folder + "\\h2app"));
+    ASSERT_TRUE(MakeFile(decoy));
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\open_recorder.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableA("TARVEL_OPEN_RECORD", record.c_str()));
+
+    EXPECT_EQ(kOk, Open(std::string("r") + kExtension));
+    bool recorded = false;
+    EXPECT_EQ(folder + "\\r" + kExtension, AwaitRecord(record, 20000, &recorded));
+    EXPECT_TRUE(recorded) << "the associated program never recorded a start";
+    DeleteFileA(record.c_str());
+    EXPECT_EQ(kErrorLaunching, Open("h2app"));  // no program for a file without a type
+    EXPECT_TRUE(RecorderChildren().empty()) << "h2app.exe was started";
+    DeleteFileA(decoy.c_str());
+    DeleteFileA(program.c_str());
 }

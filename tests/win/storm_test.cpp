@@ -178,7 +178,7 @@ const char kRestore[] = "-007 (Cannot restore clipboard content)";
 // are "file not found" and "path not found".
 const char *StatusOfShellAnswer(INT_PTR answer)
 {
-    return answer > 32 ? kOk : (answer == 2 || answer == 3) ? kNotFound : kLaunch;
+    return answer > 32 ? kOk : kLaunch;  // the file was found: the shell's "not found" is its own
 }
 
 // The longest path, in UTF-16 units, that each function's Windows call takes whole.
@@ -325,27 +325,34 @@ bool HasWildcard(const std::wstring &path)
     return path.find_first_of(L"*?", literal ? 4 : 0) != std::wstring::npos;
 }
 
-// The gate that every path a script gives passes before it can name a file: no device or
-// object, no wildcard, and no longer than the Windows call takes whole (limit units), as given
-// nor as the full path Windows makes of it (a relative one grows by the current folder).
-bool PassesPathGate(const std::wstring &path, size_t limit)
-{
-    WCHAR full[MAX_PATH + 1];
-    DWORD fullLength = GetFullPathNameW(path.c_str(), MAX_PATH + 1, full, NULL);
-    return path.size() <= limit && fullLength != 0 && fullLength <= limit && !HasWildcard(path) &&
-           !EndsInDeviceName(path) && !IsObjectPath(path);
-}
-
-// The path as the shell's calls get it: each '/' as the '\' that Win32 reads it as, but in a
-// "\\?\" path, which Win32 takes as it stands.
-std::wstring AsShellGetsIt(std::wstring path)
-{
-    if (path.compare(0, 4, L"\\\\?\\") != 0)
-        std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
-}
-
 bool IsBlank(const std::wstring &path) { return path.find_first_not_of(L' ') == std::wstring::npos; }
+
+// The gate that every path a script gives passes before it can name a file: the path Windows
+// acts on for it (the full path Win32 makes of it, but of a "\\?\" path, which it takes as it
+// stands), or "" when either names a device or object or holds a wildcard, the path is blank,
+// a "\\?\" name ends in '.' or a blank, or the full path resolves further or is longer than
+// the Windows call takes whole (limit units).
+std::wstring ResolvedByGate(const std::wstring &path, size_t limit)
+{
+    if (IsBlank(path) || HasWildcard(path) || EndsInDeviceName(path) || IsObjectPath(path))
+        return L"";
+    std::wstring resolved = path;
+    if (path.compare(0, 4, L"\\\\?\\") != 0) {
+        WCHAR full[MAX_PATH + 1], again[MAX_PATH + 1];
+        DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH + 1, full, NULL);
+        if (length == 0 || length > MAX_PATH || GetFullPathNameW(full, MAX_PATH + 1, again, NULL) != length ||
+            wcscmp(full, again) != 0)
+            return L"";
+        resolved = full;
+    }
+    bool dropsADot = false;  // a name of a "\\?\" path that the shell reads without its last unit
+    for (size_t i = 4; resolved.compare(0, 4, L"\\\\?\\") == 0 && i < resolved.size(); i++)
+        dropsADot = dropsADot || ((resolved[i] == L'.' || resolved[i] == L' ') &&
+                                  (i + 1 == resolved.size() || IsSeparator(resolved[i + 1])));
+    bool named = resolved.size() <= limit && !HasWildcard(resolved) && !EndsInDeviceName(resolved) &&
+                 !IsObjectPath(resolved) && !dropsADot;
+    return named ? resolved : L"";
+}
 bool ExistsOnDisk(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool IsAscii(const std::string &text)
 {
@@ -663,10 +670,10 @@ protected:
     // read in the system's ANSI code page.
     void ExpectSetInitialFolder(const Outcome &call)
     {
-        std::wstring folder = Widen(call.text);
+        std::wstring folder = ResolvedByGate(Widen(call.text), kDialogFolderLimit);
         bool accepted = call.parameter.empty() ||
-                        (!call.text.empty() && PassesPathGate(folder, kDialogFolderLimit) &&
-                         ExistsOnDisk(folder) && call.failure != "GetFileAttributesW");
+                        (!call.text.empty() && !folder.empty() && ExistsOnDisk(folder) &&
+                         call.failure != "GetFileAttributesW");
         initialFolder_ = accepted ? call.text : "";
         if (!lastAttributesPath.empty()) {
             EXPECT_TRUE(lastAttributesPath == folder) << "Windows was asked about " << Narrow(lastAttributesPath);
@@ -680,9 +687,8 @@ protected:
     // converts it and the shell gets it, and its answer decides.
     void ExpectOpenFile(const Outcome &call)
     {
-        std::wstring given = HostPathAsWide(call.text, locale_);
-        std::wstring path = AsShellGetsIt(given);
-        bool namesFile = !call.text.empty() && PassesPathGate(given, kShellPathLimit) && ExistsOnDisk(path) &&
+        std::wstring path = ResolvedByGate(HostPathAsWide(call.text, locale_), kShellPathLimit);
+        bool namesFile = !call.text.empty() && !path.empty() && ExistsOnDisk(path) &&
                          call.failure != "GetFileAttributesW";
         EXPECT_EQ(namesFile, shellRequest.made) << "the shell is asked about a file when, and only when, one is named";
         if (shellRequest.made) {
@@ -707,13 +713,11 @@ protected:
             snapshotHeld_ = true;
             snapshotText_ = clipboardText_;
         }
-        std::wstring path = HostPathAsWide(call.text, locale_);
+        std::wstring path = ResolvedByGate(HostPathAsWide(call.text, locale_), kShellPathLimit);
         bool small = call.function == kTarvCopySmallFileIcon;
         bool failed = call.failure == "SHGetFileInfoW" || call.failure == "GetIconInfo" ||
                       call.failure == "EmptyClipboard" || (heldBefore && call.failure == "OpenClipboard");
-        bool named = !IsBlank(path) && !EndsInDeviceName(path) && !IsObjectPath(path);
-        bool copied = !failed && named && PassesPathGate(path, kShellPathLimit) &&
-                      ShellHasIcon(AsShellGetsIt(path), small);
+        bool copied = !failed && !path.empty() && ShellHasIcon(path, small);
         std::wstring content = ClipboardContent(fmhost::MainWindow());
         std::wstring unchanged = clipboardText_.empty() ? L"<empty>" : clipboardText_;
         EXPECT_EQ(Narrow(copied ? L"<bitmap>" : unchanged), Narrow(content)) << "the clipboard after the copy";
@@ -749,11 +753,12 @@ protected:
         }
         scan_ = ScanModel();
         scan_.locale = locale_;
-        std::wstring folder = HostPathAsWide(call.text, locale_);
-        const char *treeFolder = IsAscii(call.text) ? TreeFolderOf(call.text) : NULL;
+        // The scan reads the folder as Windows resolves it, and its paths begin with that.
+        std::wstring folder = ResolvedByGate(HostPathAsWide(call.text, locale_), kShellPathLimit);
+        const char *treeFolder = IsAscii(call.text) && !folder.empty() ? TreeFolderOf(folder) : NULL;
         if (treeFolder != NULL) {
-            ExpectTreeScan(call.text, treeFolder);
-        } else if (PassesPathGate(folder, folder.size())) {
+            ExpectTreeScan(Narrow(folder), treeFolder);
+        } else if (!folder.empty()) {
             scan_.predicted = false;
             scan_.folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
             scan_.since = callStart_;
@@ -774,17 +779,13 @@ protected:
         }
     }
 
-    // The folder of the storm's tree that a scan of folder (ASCII) reads, as the walk's search
-    // pattern resolves; NULL for any other.
-    const char *TreeFolderOf(const std::string &folder)
+    // The folder of the storm's tree that a scan of folder (resolved, ASCII) reads; NULL for
+    // any other, and for one whose search pattern would be too long to be read.
+    const char *TreeFolderOf(const std::wstring &folder)
     {
-        std::wstring pattern = Widen(folder) + (folder.back() == '\\' ? L"" : L"\\") + L"*.*";
-        WCHAR full[MAX_PATH];
-        DWORD length = GetFullPathNameW(pattern.c_str(), MAX_PATH, full, NULL);
-        if (pattern.size() > kScanPatternLimit || length == 0 || length >= MAX_PATH)
-            return NULL;
+        std::wstring pattern = folder + (folder.back() == L'\\' ? L"" : L"\\") + L"*.*";
         for (const char *below : kTreeFolders) {
-            if (lstrcmpiW(full, Widen(TreePath(below) + "\\*.*").c_str()) == 0)
+            if (pattern.size() <= kScanPatternLimit && lstrcmpiW(pattern.c_str(), Widen(TreePath(below) + "\\*.*").c_str()) == 0)
                 return below;
         }
         return NULL;
@@ -996,7 +997,7 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
         case kTarvGetFilePath:
             EXPECT_TRUE(fileDialog.called);
             EXPECT_EQ(ExpectedFilter(dialogFilter_), fileDialog.filter);
-            EXPECT_EQ(initialFolder_, fileDialog.initialDir);
+            EXPECT_EQ(Narrow(ResolvedByGate(Widen(initialFolder_), kDialogFolderLimit)), fileDialog.initialDir);
             if (written) {
                 EXPECT_EQ(WindowsToHost(fileDialogAnswer, locale_), r);
             }
