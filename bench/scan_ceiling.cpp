@@ -2,7 +2,8 @@
 // folder holding a link to the drive's root costs. Prints figures only.
 //
 // The ceiling: a scan of a folder that never ends (FindFirstFileW and FindNextFileW faked
-// through the plug-in's imports, each entry a file of some 200 characters) collects paths
+// through the plug-in's imports, its handle listing hidden, each entry a file of some 200
+// characters) collects paths
 // until the list can grow no more and the scan answers -003. Measured in the same process
 // twice: as the list grows, and as a list that gives up at the first refused growth (its
 // growth alone, without the smaller steps: every HeapReAlloc after the first refused one is
@@ -125,7 +126,10 @@ bool MeasureCeiling(bool withoutSmallerSteps, Ceiling *ceiling)
     }
     realFindClose = fmhost::HookImportAs("kernel32.dll", "FindClose", EndlessFindClose);
     realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", FollowedHeapReAlloc);
+    // The walk reads folders by searches, as on Windows 2000 and XP, where it lacks its
+    // handle listing: the endless folder is a search's.
     if (realFindClose == NULL || realHeapReAlloc == NULL ||
+        !fmhost::HookImport("kernel32.dll", "GetFileInformationByHandleEx", NULL) ||
         !fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", EndlessFindFirstFileW) ||
         !fmhost::HookImportAs("kernel32.dll", "FindNextFileW", EndlessFindNextFileW)) {
         fprintf(stderr, "cannot hook the plug-in's imports\n");

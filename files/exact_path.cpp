@@ -38,8 +38,8 @@ enum Answering {
 // (answerLength units). One search for every entry whose name or short name begins with
 // answer: every entry that opening answer could reach is among them, and a search with a
 // wildcard lists them all (without one, Wine answers with a single entry, not always the one
-// it opens). During a scan the host's queue is looked at before the search and each next
-// entry (ScanProgressTick).
+// it opens). During a scan the host's queue is looked at before the search, each next entry
+// and the close (ScanProgressTick).
 static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCHAR *answer,
                                   size_t answerLength, Answering answering, const WCHAR *name,
                                   size_t length)
@@ -75,6 +75,7 @@ static bool OnlyTheEntryAnswersTo(WCHAR *pattern, size_t folderLength, const WCH
                 others++;
         }
     } while (entry <= 1 && others == 0 && ScanProgressTick() && FindNextFileW(search, &found));
+    ScanProgressTick();
     FindClose(search);
     return entry == 1 && others == 0;
 }
@@ -110,12 +111,11 @@ static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const
         return false;
     FileIdentity byShortName, byName;
     memcpy(proofPath + folderLength, shortName, (shortLength + 1) * sizeof(WCHAR));
-    if (!ScanProgressTick() || !IdentityOfPath(proofPath, &byShortName))
+    if (!IdentityOfPath(proofPath, &byShortName))
         return false;
     memcpy(proofPath + folderLength, name, length * sizeof(WCHAR));
     proofPath[folderLength + length] = 0;
-    return ScanProgressTick() && IdentityOfPath(proofPath, &byName) &&
-           SameIdentity(&byShortName, &byName);
+    return IdentityOfPath(proofPath, &byName) && SameIdentity(&byShortName, &byName);
 }
 
 bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)

@@ -46,7 +46,7 @@ NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
 // has the name (length units, reading back as itself), in this case: opening the name leads
 // to that entry. Under Wine two Unix names can reach Windows as one (invalid UTF-8 in each
 // becomes U+FFFD), and the name then opens the first of them. One search, with a look at the
-// host's queue before it and each next entry during a scan (ScanProgressTick).
+// host's queue before it, each next entry and the close during a scan (ScanProgressTick).
 bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length);
 
 // True for '\\' and '/', both of which Windows reads as a separator in a path.

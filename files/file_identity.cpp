@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "files/scan_progress.h"
+
 typedef DWORD(WINAPI *FinalPathNameFunction)(HANDLE, LPWSTR, DWORD, DWORD);
 
 // Room for a final path, in units: links resolved, it can be longer than the path opened.
@@ -33,23 +35,31 @@ static void HashFinalPath(HANDLE file, FileIdentity *identity)
     identity->finalPathHashLow = (DWORD)hash;
 }
 
+bool IdentityOfOpenFile(HANDLE file, FileIdentity *identity)
+{
+    BY_HANDLE_FILE_INFORMATION information;
+    memset(&information, 0, sizeof information);
+    if (!ScanProgressTick() || !GetFileInformationByHandle(file, &information))
+        return false;
+    memset(identity, 0, sizeof *identity);
+    identity->volume = information.dwVolumeSerialNumber;
+    identity->indexHigh = information.nFileIndexHigh;
+    identity->indexLow = information.nFileIndexLow;
+    if (identity->volume == 0)
+        HashFinalPath(file, identity);
+    return true;
+}
+
 bool IdentityOfPath(const WCHAR *path, FileIdentity *identity)
 {
+    if (!ScanProgressTick())
+        return false;
     HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    BY_HANDLE_FILE_INFORMATION information;
-    memset(&information, 0, sizeof information);
-    bool known = GetFileInformationByHandle(file, &information) != 0;
-    if (known) {
-        memset(identity, 0, sizeof *identity);
-        identity->volume = information.dwVolumeSerialNumber;
-        identity->indexHigh = information.nFileIndexHigh;
-        identity->indexLow = information.nFileIndexLow;
-        if (identity->volume == 0)
-            HashFinalPath(file, identity);
-    }
+    bool known = IdentityOfOpenFile(file, identity);
+    ScanProgressTick();
     CloseHandle(file);
     return known;
 }

@@ -16,8 +16,14 @@ struct FileIdentity {
 
 // The identity of the file or folder at path (zero-terminated; a folder may end in a
 // separator). It is opened for no access, sharing everything, so that no lock of another
-// program's stands in the way and nothing is read. false when it cannot be opened or asked.
+// program's stands in the way and nothing is read. false when it cannot be opened or asked,
+// or the user cancelled a scan: during one, the progress watch looks at the clock before the
+// open, the question and the close (ScanProgressTick), each of which can wait on a server.
 bool IdentityOfPath(const WCHAR *path, FileIdentity *identity);
+
+// The identity of the file or folder that file (a handle open for any access) is, as
+// IdentityOfPath gives it; the clock is looked at before the question.
+bool IdentityOfOpenFile(HANDLE file, FileIdentity *identity);
 
 // True when a and b are proven to be one file: the same volume serial and file index, and,
 // for a volume without a serial, the same final path as well. Without a serial and without a

@@ -1,5 +1,5 @@
 // WalkFolder: the folder scan's depth-first walk over the wide file functions, with exact
-// names, linked folders entered once and never back up, and the host kept alive meanwhile.
+// names, each folder walked once whatever leads to it, and the host kept alive meanwhile.
 #include "files/folder_walk.h"
 
 #include <windows.h>
@@ -11,6 +11,8 @@
 #include "files/exact_path.h"
 #include "files/extension_filter.h"
 #include "files/file_identity.h"
+#include "files/folder_listing.h"
+#include "files/folder_table.h"
 #include "files/scan_list.h"
 #include "files/scan_progress.h"
 #include "files/script_path.h"
@@ -18,33 +20,27 @@
 
 // Capacity in UTF-16 units of the walk's folder path and search pattern, terminator included:
 // the file functions reach no longer path.
-enum { kScanPathCapacity = 260 };
-// Every level adds at least a name of one character and its separator.
-enum { kMaxWalkDepth = kScanPathCapacity / 2 };
-// Slots of the table of linked folders entered; it takes at most kMaxEnteredLinks of them, so
-// that a search always meets an empty slot.
-enum { kEnteredLinkSlots = 16384, kMaxEnteredLinks = kEnteredLinkSlots / 4 * 3 };
+enum { kScanPathCapacity = kShellPathUnits + 1 };
+// The levels the walk can reach: a folder is read while its path, with the search pattern's
+// "*.*", fits kScanPathCapacity; the walk starts at a path of one unit or more, and every
+// level adds at least a name of one character and its separator.
+enum { kMaxWalkDepth = (kScanPathCapacity - 1 - 3 - 1) / 2 + 1 };
 
-enum IdentityState { kIdentityNotLooked, kIdentityKnown, kIdentityUnavailable };
-
-// A folder on the way down. Its identity is looked up only when a linked folder is met.
-struct WalkLevel {
-    size_t folderLength;  // the walk's folder length at this level
-    IdentityState state;
-    FileIdentity identity;
-    // The slot of walk.enteredLinks of the linked folder that this level is, or -1.
-    int linkSlot;
-    // The walk's folder length at which this folder was read before in this scan, by a longer
-    // way through a link whose walk was cut short (its files are listed already); 0 when it
-    // was not.
-    size_t readBeforeAt;
+enum IdentityState {
+    kIdentityKnown,        // key tells the folder from every other
+    kIdentityNotLooked,    // read by a search: looked up when a linked folder needs it
+    kIdentityUnavailable   // cannot be told: walked wherever it is met
 };
 
-// A folder that a link led the walk into.
-struct EnteredLink {
-    FileIdentity identity;
-    size_t folderLength;  // the walk's folder length at which it was walked, the shortest so far
-    bool cutShort;        // a folder below it was not read: its path would have been too long
+// A folder on the way down.
+struct WalkLevel {
+    size_t folderLength;  // the walk's folder length at this level
+    FolderListing listing;
+    IdentityState state;
+    FolderKey key;  // kIdentityKnown: what it is
+    // The walk's folder length at which this folder was read before in this scan, by a longer
+    // way whose walk was cut short (its files are listed already); 0 when it was not.
+    size_t readBeforeAt;
 };
 
 // One walk, from WalkFolder's start to its end. The host may call the plug-in while the walk
@@ -63,9 +59,11 @@ struct WalkState {
     // A found name's own conversion (the one the extension test reads), and, for a name that
     // is not exact, the name as the host will get it (see FoundNameToCodes); used between the
     // conversion and the use, never across a level of the walk. Here rather than on the stack
-    // because the walk recurses once per level.
+    // because the walk recurses once per level; so is a folder's path on the way down, when
+    // it is looked up.
     char foundLongName[kTextUnits];
     char foundName[kTextUnits];
+    WCHAR levelPath[kScanPathCapacity];
 
     // The settings, fixed from the start.
     const char *filter;
@@ -77,20 +75,13 @@ struct WalkState {
     const LeadBytes *leads;  // &leadBytes when names are in a double-byte code page
 
     // The folders on the way down, from the one the walk started in (level 0) to the one
-    // being read.
+    // being read. Every folder entered is also in the table of folders entered
+    // (files/folder_table.cpp), which keeps a folder that any way leads to again, loops
+    // included, from being walked twice.
     WalkLevel levels[kMaxWalkDepth];
     int depth;
-
-    // The folders that linked folders led the walk into, by identity: a link that leads to
-    // one of them again is not entered, unless the walk there was cut short and this way is
-    // shorter. Without it, links that fan out (two links at each level to the same next
-    // folder) make the walk exponential in the depth. Open addressing; only a link met fills
-    // a slot, so trees without links never touch it.
-    EnteredLink enteredLinks[kEnteredLinkSlots];
-    bool enteredLinkUsed[kEnteredLinkSlots];
-    unsigned enteredLinkCount;
-    // More linked folders than the table takes: the walk stops, as when the list cannot grow.
-    bool enteredLinksFull;
+    // The table of folders entered could not grow: the walk stops, as when the list cannot.
+    bool tableFull;
 
     unsigned long filesFound;
 };
@@ -101,108 +92,84 @@ static bool IsDotOrDotDot(const WCHAR *name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Before every Windows call that can block (a search, the next entry, an open), the progress
-// watch looks at the clock, so that the host's queue is looked at about every tenth of a
-// second however the work is spread, and only a single slow call holds it up. Returns false
-// when the user has cancelled the scan.
-static bool KeepHostAlive(void)
+// Notes the folder of key as entered at the walk's folder length folderLength, unless the
+// table knows it already; false, setting walk.tableFull, when the table cannot grow.
+static bool NoteEnteredFolder(const FolderKey *key, size_t folderLength)
 {
-    return ScanProgressTick();
-}
-
-// True when target is a folder on the way down to the folder being read (the walk's start
-// included): entering it would repeat the walk without end. Also true once the user has
-// cancelled, so that nothing more is entered. Each look-up opens a folder, which a slow disk
-// can make slow: the host is kept alive before each.
-static bool LeadsBackUpOrCancelled(const FileIdentity *target)
-{
-    WCHAR levelPath[kScanPathCapacity];
-    for (int level = 0; level < walk.depth; level++) {
-        WalkLevel *way = &walk.levels[level];
-        if (way->state == kIdentityNotLooked) {
-            if (!KeepHostAlive())
-                return true;
-            memcpy(levelPath, walk.folder, way->folderLength * sizeof(WCHAR));
-            levelPath[way->folderLength] = 0;
-            way->state = IdentityOfPath(levelPath, &way->identity) ? kIdentityKnown
-                                                                  : kIdentityUnavailable;
-        }
-        if (way->state == kIdentityKnown && SameIdentity(&way->identity, target))
-            return true;
-    }
+    if (FindEnteredFolder(key) != NULL || AddEnteredFolder(key, folderLength))
+        return true;
+    walk.tableFull = true;
     return false;
 }
 
-static unsigned EnteredLinkSlot(const FileIdentity *identity)
+// Looks up what each folder on the way down is that was read by a search (Windows 2000 and
+// XP), and notes it as entered, so that a linked folder that leads back up is known as one.
+// Each look-up opens a folder, which a slow disk can make slow: the clock is looked at before
+// every call (IdentityOfPath). Returns false when the walk must stop: the user cancelled, or
+// the table cannot grow.
+static bool KnowTheWayDown(void)
 {
-    unsigned hash = identity->indexLow * 2654435761u;
-    hash ^= identity->indexHigh * 40503u + identity->volume;
-    return (hash ^ (hash >> 15)) % kEnteredLinkSlots;
-}
-
-// Notes target as entered through a link, at the walk's folder length, and returns its slot;
-// or, when a link entered it before, returns that slot with *before set. Returns -1, noting
-// nothing and setting walk.enteredLinksFull, when the table takes no more.
-static int NoteEnteredLink(const FileIdentity *target, bool *before)
-{
-    unsigned slot = EnteredLinkSlot(target);
-    *before = false;
-    while (walk.enteredLinkUsed[slot]) {
-        if (SameIdentity(&walk.enteredLinks[slot].identity, target)) {
-            *before = true;
-            return (int)slot;
+    for (int level = 0; level < walk.depth; level++) {
+        WalkLevel *way = &walk.levels[level];
+        if (way->state != kIdentityNotLooked)
+            continue;
+        memcpy(walk.levelPath, walk.folder, way->folderLength * sizeof(WCHAR));
+        walk.levelPath[way->folderLength] = 0;
+        way->state = kIdentityUnavailable;
+        if (IdentityOfPath(walk.levelPath, &way->key.identity)) {
+            way->state = kIdentityKnown;
+            if (!NoteEnteredFolder(&way->key, way->folderLength))
+                return false;
         }
-        slot = (slot + 1) % kEnteredLinkSlots;
+        if (!ScanProgressTick())
+            return false;
     }
-    if (walk.enteredLinkCount == kMaxEnteredLinks) {
-        walk.enteredLinksFull = true;
-        return -1;
-    }
-    walk.enteredLinkUsed[slot] = true;
-    walk.enteredLinks[slot].identity = *target;
-    walk.enteredLinks[slot].folderLength = walk.folderLength;
-    walk.enteredLinks[slot].cutShort = false;
-    walk.enteredLinkCount++;
-    return (int)slot;
+    return true;
 }
 
-// Whether and how the walk enters the linked folder now in walk.folder: returns its slot of
-// walk.enteredLinks, or -1 when it is not entered: it cannot be identified, it leads back up,
-// or a link led the walk into it before in this scan (a folder reached by several links is
-// walked once, under the first way found), unless the walk there was cut short by the path
-// length and this way is shorter: it is then walked again, and *readBeforeAt receives the
-// folder length of the way before (its files are listed already). -1 also once the user has
-// cancelled. The host is kept alive before every folder opened for an identity.
-static int EnteredLinkSlotToWalk(size_t *readBeforeAt)
+// Learns what the folder just opened at level is (level->key and level->state). linked: a
+// linked folder's entry led there; parent: the level above, NULL at the walk's start.
+//   - Read through a handle: its listing's "." entry gives its file index at no cost, and the
+//     volume is its parent's (SameFolder compares the listings too). The start is asked for
+//     its volume (IdentityOfOpenFile), and so is a folder whose parent could not be told, and
+//     one whose listing has no "." entry for its file index.
+//   - Read by a search (Windows 2000 and XP): a linked folder is asked at once, and the
+//     others only when a linked folder needs to know the way down (KnowTheWayDown).
+static void IdentifyFolder(WalkLevel *level, const WalkLevel *parent, bool linked)
 {
-    FileIdentity target;
-    *readBeforeAt = 0;
-    if (!KeepHostAlive() || !IdentityOfPath(walk.folder, &target) ||
-        LeadsBackUpOrCancelled(&target))
-        return -1;
-    bool before = false;
-    int slot = NoteEnteredLink(&target, &before);
-    if (slot < 0 || !before)
-        return slot;
-    EnteredLink *link = &walk.enteredLinks[slot];
-    if (!link->cutShort || walk.folderLength >= link->folderLength)
-        return -1;
-    *readBeforeAt = link->folderLength;
-    link->folderLength = walk.folderLength;
-    link->cutShort = false;  // until this way is cut short too
-    return slot;
+    FileIdentity *identity = &level->key.identity;
+    ULONGLONG ownIndex = level->listing.ownIndex;
+    memset(&level->key, 0, sizeof level->key);
+    level->key.fingerprint = level->listing.fingerprint;
+    level->state = kIdentityUnavailable;
+    if (level->listing.bySearch) {
+        if (!linked)
+            level->state = kIdentityNotLooked;
+        else if (IdentityOfPath(walk.folder, identity))
+            level->state = kIdentityKnown;
+        return;
+    }
+    bool onParentsVolume = parent != NULL && parent->state == kIdentityKnown;
+    if (onParentsVolume && ownIndex != 0)
+        identity->volume = parent->key.identity.volume;
+    else if (!IdentityOfOpenFile(level->listing.handle, identity))
+        return;
+    if (ownIndex != 0) {
+        identity->indexHigh = (DWORD)(ownIndex >> 32);
+        identity->indexLow = (DWORD)ownIndex;
+    }
+    level->state = kIdentityKnown;
 }
 
-// Notes that a folder below the one being read is not read, its path being too long: the
-// linked folder the walk is in, if any, was not walked whole, and a shorter way to it will
-// walk it again. Outside any linked folder there is no shorter way.
+// Notes that a folder below the one being read is not read, its path being too long: no
+// folder on the way down was walked whole, and a shorter way to any of them walks it again.
 static void NoteCutShort(void)
 {
-    for (int level = walk.depth - 1; level >= 0; level--) {
-        if (walk.levels[level].linkSlot >= 0) {
-            walk.enteredLinks[walk.levels[level].linkSlot].cutShort = true;
-            return;
-        }
+    for (int level = 0; level < walk.depth; level++) {
+        WalkLevel *way = &walk.levels[level];
+        EnteredFolder *entered = way->state == kIdentityKnown ? FindEnteredFolder(&way->key) : NULL;
+        if (entered != NULL)
+            entered->cutShort = true;
     }
 }
 
@@ -245,7 +212,7 @@ static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char
         return entry->cFileName;
     *codes = walk.foundName;
     NameForm form = ConvertInexactName(entry, length);
-    if (!KeepHostAlive())
+    if (!ScanProgressTick())
         return NULL;
     switch (form) {
     case kShortNameForm:
@@ -278,7 +245,7 @@ static const char *HandedFileName(const WIN32_FIND_DATAW *entry, size_t *handedL
         return NULL;
     const char *name = walk.foundLongName;
     if (!exact)
-        name = ConvertInexactName(entry, length) == kNameTooLongForm || !KeepHostAlive()
+        name = ConvertInexactName(entry, length) == kNameTooLongForm || !ScanProgressTick()
                    ? NULL
                    : walk.foundName;
     if (name != NULL)
@@ -286,22 +253,27 @@ static const char *HandedFileName(const WIN32_FIND_DATAW *entry, size_t *handedL
     return name;
 }
 
-// Appends a subfolder's name and a separator to walk.folder and walk.prefix (codes: its name
-// in Windows codes). Returns false, changing nothing, when either would be too long.
-static bool EnterSubfolder(const WCHAR *name, const char *codes)
+// Appends name (nameLength units) and codes (its Windows codes, codesLength bytes), each with
+// a separator unless it is empty or ends in one, to walk.folder and walk.prefix. Returns
+// false, changing nothing, when either would be too long.
+static bool AppendToWalkPaths(const WCHAR *name, size_t nameLength, const char *codes,
+                              size_t codesLength)
 {
-    size_t nameLength = wcslen(name);
-    size_t codesLength = strlen(codes);
-    if (nameLength + 1 > kScanPathCapacity - 1 - walk.folderLength ||
-        codesLength + 1 > sizeof walk.prefix - 1 - walk.prefixLength)
+    // The separator follows what the path ends with as text, not as a byte: in a double-byte
+    // code page the last byte of a character may be the code of '\\'.
+    bool separator = nameLength > 0 && name[nameLength - 1] != L'\\';
+    if (nameLength + separator > kScanPathCapacity - 1 - walk.folderLength ||
+        codesLength + separator > sizeof walk.prefix - 1 - walk.prefixLength)
         return false;
     memcpy(walk.folder + walk.folderLength, name, nameLength * sizeof(WCHAR));
     walk.folderLength += nameLength;
-    walk.folder[walk.folderLength++] = L'\\';
-    walk.folder[walk.folderLength] = 0;
     memcpy(walk.prefix + walk.prefixLength, codes, codesLength);
     walk.prefixLength += codesLength;
-    walk.prefix[walk.prefixLength++] = '\\';
+    if (separator) {
+        walk.folder[walk.folderLength++] = L'\\';
+        walk.prefix[walk.prefixLength++] = '\\';
+    }
+    walk.folder[walk.folderLength] = 0;
     walk.prefix[walk.prefixLength] = '\0';
     return true;
 }
@@ -314,7 +286,7 @@ static void LeaveSubfolder(size_t folderLength, size_t prefixLength)
     walk.prefix[prefixLength] = '\0';
 }
 
-static bool ScanFolder(int linkSlot, size_t readBeforeAt);
+static bool ScanFolder(bool linked, size_t readBeforeAt);
 
 // Reads the subfolder found as entry of the folder being read (level: that folder's), when
 // the walk goes into subfolders and may enter it. Returns false when the walk must stop.
@@ -326,51 +298,67 @@ static bool ScanSubfolder(const WIN32_FIND_DATAW *entry, const WalkLevel *level)
         (name = SubfolderEntryName(entry, &codes)) == NULL)
         return true;
     size_t folderLength = walk.folderLength, prefixLength = walk.prefixLength;
-    if (!EnterSubfolder(name, codes)) {
+    if (!AppendToWalkPaths(name, wcslen(name), codes, strlen(codes))) {
         NoteCutShort();
         return true;
     }
-    bool goOn = true;
-    int linkSlot = -1;
     // Read before where its parent was, at its parent's length then and one name more.
     size_t readBeforeAt =
         level->readBeforeAt != 0 ? level->readBeforeAt + walk.folderLength - folderLength : 0;
-    if ((entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
-        (linkSlot = EnteredLinkSlotToWalk(&readBeforeAt)) >= 0)
-        goOn = ScanFolder(linkSlot, readBeforeAt);
+    bool goOn = ScanFolder((entry->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                           readBeforeAt);
     LeaveSubfolder(folderLength, prefixLength);
-    return goOn && !walk.enteredLinksFull;
+    return goOn;
 }
 
-// Walks the folder in walk.folder (see WalkFolder). linkSlot: its slot of walk.enteredLinks
-// when a link led the walk there, else -1. readBeforeAt: the folder length at which it was
-// read before in this scan (walked again from a shorter way), whose files are not listed
-// again; 0 for none. Returns false when the walk must stop.
-static bool ScanFolder(int linkSlot, size_t readBeforeAt)
+// Whether the walk reads the folder that level has just opened, and whether it lists its
+// files (level->readBeforeAt, from readBeforeAt for a folder it cannot tell apart). Not a
+// folder entered before, by any way, unless the walk there was cut short by the path length
+// and this way is shorter: it is then walked again, without its files, which the walk listed
+// then. Returns false when it does not; also when the walk must stop (walk.tableFull, or the
+// user cancelled while the way down was looked up).
+static bool WalksOpenedFolder(WalkLevel *level, bool linked, size_t readBeforeAt)
 {
-    static const WCHAR kAllEntries[] = L"*.*";
-    size_t folderLength = walk.folderLength;
-    if (walk.depth == kMaxWalkDepth)
-        return true;
-    WalkLevel *level = &walk.levels[walk.depth++];
-    level->folderLength = folderLength;
-    level->state = kIdentityNotLooked;
-    level->linkSlot = linkSlot;
+    IdentifyFolder(level, walk.depth > 0 ? &walk.levels[walk.depth - 1] : NULL, linked);
+    if (linked && !KnowTheWayDown())
+        return false;
     // Read before only where its search pattern fitted then.
     level->readBeforeAt = readBeforeAt + 3 <= kScanPathCapacity - 1 ? readBeforeAt : 0;
-    bool goOn = true;
-    HANDLE search = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAW entry;
-    memset(&entry, 0, sizeof entry);
+    if (level->state != kIdentityKnown)
+        return true;
+    EnteredFolder *before = FindEnteredFolder(&level->key);
+    if (before == NULL) {
+        level->readBeforeAt = 0;
+        return NoteEnteredFolder(&level->key, level->folderLength);
+    }
+    if (!before->cutShort || level->folderLength >= before->folderLength)
+        return false;
+    level->readBeforeAt = before->folderLength;
+    before->folderLength = (unsigned short)level->folderLength;
+    before->cutShort = false;  // until this way is cut short too
+    return true;
+}
+
+// Walks the folder in walk.folder (see WalkFolder). linked: a linked folder's entry led there.
+// readBeforeAt: the folder length at which it was read before in this scan (walked again from
+// a shorter way), whose files are not listed again, for a folder the walk cannot tell apart
+// from others; 0 for none. Returns false when the walk must stop.
+static bool ScanFolder(bool linked, size_t readBeforeAt)
+{
+    size_t folderLength = walk.folderLength;
     if (folderLength + 3 > kScanPathCapacity - 1) {
         NoteCutShort();
-    } else if ((goOn = KeepHostAlive())) {
-        memcpy(walk.folder + folderLength, kAllEntries, sizeof kAllEntries);
-        search = FindFirstFileW(walk.folder, &entry);
-        walk.folder[folderLength] = 0;
+        return true;
     }
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
+    WalkLevel *level = &walk.levels[walk.depth];
+    level->folderLength = folderLength;
+    if (!OpenFolderListing(walk.folder, folderLength, &level->listing))
+        return ScanProgressTick();  // a folder that cannot be read is left out
+    bool goOn = true;
+    if (WalksOpenedFolder(level, linked, readBeforeAt)) {
+        walk.depth++;
+        WIN32_FIND_DATAW entry;
+        while (goOn && NextListedEntry(&level->listing, &entry)) {
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
                 goOn = ScanSubfolder(&entry, level);
             } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0 &&
@@ -383,12 +371,12 @@ static bool ScanFolder(int linkSlot, size_t readBeforeAt)
                         walk.filesFound++;
                 }
             }
-            goOn = goOn && KeepHostAlive();
-        } while (goOn && FindNextFileW(search, &entry));
-        FindClose(search);
+            goOn = goOn && ScanProgressTick();
+        }
+        walk.depth--;
     }
-    walk.depth--;
-    return goOn;
+    CloseFolderListing(&level->listing);
+    return goOn && !walk.tableFull && ScanProgressTick();
 }
 
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
@@ -403,42 +391,30 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
         walk.hostMaps = &walk.maps;
     }
     walk.leads = codePage == 0 ? AnsiLeadBytes(&walk.leadBytes) : NULL;
+    LeaveSubfolder(0, 0);
 
     // The walk reads the folder as Windows resolves it, and the paths handed out begin with
     // that full path, so that each still names its file when the current folder has changed
     // (in the host, opening a file through a dialog changes it). A folder that names no file
     // is taken for one that does not exist.
     WCHAR wide[kTextUnits];
+    char codes[kTextUnits];
     if (!ScriptPathToWide(folder, walk.codePage, walk.hostMaps, kPathForScan, wide, kTextUnits) ||
-        !WidePathToExactCodes(wide, kNamesAsGiven, walk.codePage, walk.hostMaps, walk.prefix,
-                              sizeof walk.prefix))
+        !WidePathToExactCodes(wide, kNamesAsGiven, walk.codePage, walk.hostMaps, codes,
+                              sizeof codes) ||
+        !AppendToWalkPaths(wide, wcslen(wide), codes, strlen(codes)))
         return true;
-    size_t wideLength = wcslen(wide);
-    size_t length = strlen(walk.prefix);
-    bool separator = wide[wideLength - 1] != L'\\';
-    if (wideLength + (separator ? 1 : 0) > kScanPathCapacity - 1 ||
-        length + (separator ? 1 : 0) > sizeof walk.prefix - 1)
-        return true;
-    memcpy(walk.folder, wide, wideLength * sizeof(WCHAR));
-    walk.folderLength = wideLength;
-    walk.prefixLength = length;
-    // The separator follows what the path ends with as text, not as a byte: in a double-byte
-    // code page the last byte of a character may be the code of '\'.
-    if (separator) {
-        walk.folder[walk.folderLength++] = L'\\';
-        walk.prefix[walk.prefixLength++] = '\\';
-    }
-    walk.folder[walk.folderLength] = 0;
-    walk.prefix[walk.prefixLength] = '\0';
 
     walk.depth = 0;
     walk.filesFound = 0;
-    memset(walk.enteredLinkUsed, 0, sizeof walk.enteredLinkUsed);
-    walk.enteredLinkCount = 0;
-    walk.enteredLinksFull = false;
+    walk.tableFull = false;
+    BeginFolderListings();
+    if (!BeginFolderTable())
+        return false;
     BeginScanProgress(walk.folder, &walk.filesFound);
-    bool complete = ScanFolder(-1, 0);
+    bool complete = ScanFolder(false, 0);
     EndScanProgress();
+    EndFolderTable();
     LeaveSubfolder(0, 0);
     return complete;
 }

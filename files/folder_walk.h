@@ -18,22 +18,22 @@
 //     double-byte code page, a wildcard, a device or the object manager, a "\\?\" path with
 //     a name ending in '.' or a blank) adds nothing, as
 //     does a folder that does not exist or cannot be read. A folder whose search pattern
-//     (path, "\", "*.*") would pass 259 characters of UTF-16 is not read: the file functions
-//     reach no longer path.
+//     (path, "\", "*.*") would pass kShellPathUnits characters of UTF-16 is not read: the
+//     file functions reach no longer path.
 //   - A subfolder whose name does not read back as itself ("sub.", "a\.." under Wine) is
 //     entered by its proven short name, or not at all.
-//   - A linked folder (a junction or symbolic link) is walked like any other, unless it leads
-//     to the folder the walk started in or to a folder on the way down to it (that would
-//     repeat the walk without end), or to a folder that a link led the walk into before: a
-//     folder reached by several links comes once, under the first way found. But where the
-//     path length cut that way short, a shorter way walks it again, and its files that the
-//     longer way could not reach come under the shorter way.
-//   - Before every Windows call that can block, the walk lets the progress watch look at the
-//     clock, which now and then lets the host's windows repaint and shows a progress window,
-//     whose Cancel stops the walk (see ScanProgressTick).
+//   - Each folder is walked once, whatever leads to it: a link, a link that a share shows as
+//     a plain folder, a loop, or its own name. A folder met again comes no more, so its files
+//     come once, under the first way found. But where the path length cut that way short (a
+//     folder below it was too long to read), a shorter way walks it again, and its files that
+//     the longer way could not reach come under the shorter way. Where Windows lacks the
+//     handle listing (Windows 2000 and XP), only linked folders are told apart: a folder
+//     reached by a link and by its own name comes under each way (see folder_listing.h).
+//   - Before every Windows call that can wait on a disk or a server, the walk lets the
+//     progress watch look at the clock, which now and then lets the host's windows repaint
+//     and shows a progress window, whose Cancel stops the walk (see ScanProgressTick).
 // Returns false when the walk stopped early: the list could not take an entry, the user
-// cancelled, or more linked folders were entered than the walk can keep track of
-// (kMaxEnteredLinks in folder_walk.cpp).
+// cancelled, or the table of folders entered could not grow (files/folder_table.h).
 // The entries appended until then stay. Otherwise true, whatever was found.
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
                 unsigned codePage, const CodePageMaps *hostMaps);

@@ -183,6 +183,8 @@ bool ScanProgressTick(void)
 {
     if (!scanProgress.scanning)
         return true;
+    if (scanProgress.cancelled)
+        return false;  // the walk is on its way out: nothing more to wait for
     DWORD now = GetTickCount();
     if (now - scanProgress.lastDispatch < kDispatchEveryMs)
         return !scanProgress.cancelled;

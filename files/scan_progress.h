@@ -12,15 +12,16 @@
 // EndScanProgress. No window yet.
 void BeginScanProgress(const WCHAR *folder, const unsigned long *filesFound);
 
-// Called during a scan before every Windows call that can block (a folder search, the next
-// batch of its entries, an open), so that only a single slow call holds the host up. Only a
+// Called during a scan before every Windows call that can wait on a disk or a server (a
+// folder's open, search or next batch of entries, a question about a file, a close), so that
+// only a single slow call holds the host up. Only a
 // read of the clock until kDispatchEveryMs have passed; then it dispatches what waits in the
 // thread's queue (without letting keystrokes or clicks reach the host's windows), after
 // kShowAfterMs shows the progress window (owned by the host's main window, which is disabled
 // meanwhile), and every kUpdateEveryMs brings its text up to date. Returns false when the user
 // has cancelled: Cancel, Esc, Enter on Cancel, or closing the window; or when a quit message
-// arrived, which is posted again after the scan. Outside a scan (the dialogs prove short
-// names too) it does nothing and returns true.
+// arrived, which is posted again after the scan; from then on at once, without the clock.
+// Outside a scan (the dialogs prove short names too) it does nothing and returns true.
 bool ScanProgressTick(void);
 
 // Ends the watch: the host's main window is enabled again and the progress window destroyed,

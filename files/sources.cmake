@@ -18,6 +18,8 @@ list(APPEND TARVEL_WINDOWS_SOURCES
     files/folder_chooser.cpp)
 list(APPEND TARVEL_WINDOWS_SOURCES
     files/scan_list.cpp
+    files/folder_listing.cpp
+    files/folder_table.cpp
     files/folder_walk.cpp
     files/scan_progress.cpp
     files/folder_scan.cpp)

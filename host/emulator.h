@@ -182,6 +182,11 @@ void ClearNestedMessages();
 // Points the plug-in's import of dll!function (case-insensitive names; ordinal imports as
 // "#17") at replacement. Returns the address it had (the real function), or NULL when the
 // plug-in does not import it. Hooks stay until UnhookImport/UnhookAllImports/UnloadPlugin.
+// A function the plug-in does not import, but looks up by name at run time (a function that
+// older Windows lack), is hooked through the plug-in's import of GetProcAddress, which then
+// answers with replacement for that name of that dll; a NULL replacement makes the function
+// look absent, as on a Windows without it. Returns the real function, or NULL when Windows
+// has none or the plug-in imports no GetProcAddress.
 void *HookImport(const char *dll, const char *function, void *replacement);
 // HookImport for a replacement of the function's own type: returns the real function as that
 // type (NULL when the module does not import it).

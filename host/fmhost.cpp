@@ -68,8 +68,24 @@ std::string WideToUtf8(const std::wstring &wide)
     return text;
 }
 
-// --slow-scan: the plug-in's folder search, made slower per entry.
+// --slow-scan: the plug-in's folder listing, made slower per entry. The walk reads a folder's
+// entries through a folder handle (GetFileInformationByHandleEx, looked up at run time), many
+// at a time; here it gets a few at a time, so that each read waits only for those. Where
+// Windows lacks that call, it reads them one by one with FindNextFileW.
 DWORD slowScanMs;
+BOOL(WINAPI *realDirectoryQuery)(HANDLE, int, LPVOID, DWORD);
+BOOL WINAPI SlowDirectoryQuery(HANDLE folder, int kind, LPVOID buffer, DWORD size)
+{
+    // Room for one record (FILE_ID_BOTH_DIR_INFO) of the longest name.
+    const DWORD kFewEntries = 104 + MAX_PATH * sizeof(WCHAR);
+    BOOL read = realDirectoryQuery(folder, kind, buffer, std::min(size, kFewEntries));
+    for (BYTE *record = (BYTE *)buffer; read; record += *(DWORD *)record) {
+        Sleep(slowScanMs);
+        if (*(DWORD *)record == 0)
+            break;
+    }
+    return read;
+}
 BOOL(WINAPI *realFindNextFileW)(HANDLE, LPWIN32_FIND_DATAW);
 BOOL WINAPI SlowFindNextFileW(HANDLE search, LPWIN32_FIND_DATAW entry)
 {
@@ -687,8 +703,9 @@ int wmain(int argc, wchar_t **argv)
     fmhost::StartDialogWatch(!options.autoClose);
     if (options.slowScanMs > 0) {
         slowScanMs = options.slowScanMs;
-        realFindNextFileW = (BOOL(WINAPI *)(HANDLE, LPWIN32_FIND_DATAW))fmhost::HookImport(
-            "kernel32.dll", "FindNextFileW", (void *)SlowFindNextFileW);
+        realDirectoryQuery = fmhost::HookImportAs("kernel32.dll", "GetFileInformationByHandleEx",
+                                                  SlowDirectoryQuery);
+        realFindNextFileW = fmhost::HookImportAs("kernel32.dll", "FindNextFileW", SlowFindNextFileW);
     }
 
     // A plug-in that refuses init is not enabled, and the host sends it nothing more.

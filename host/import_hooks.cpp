@@ -61,6 +61,25 @@ template <typename Visit> void ForEachImport(HMODULE module, Visit visit)
     }
 }
 
+// The functions hooked where the plug-in looks them up by name (GetProcAddress).
+struct RuntimeHook {
+    HMODULE module;
+    std::string function;
+    void *replacement;
+};
+std::vector<RuntimeHook> runtimeHooks;
+FARPROC(WINAPI *realGetProcAddress)(HMODULE, LPCSTR);
+
+FARPROC WINAPI HookedGetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (HIWORD((ULONG_PTR)name) != 0) {  // a name, not an ordinal
+        for (const RuntimeHook &hook : runtimeHooks)
+            if (hook.module == module && hook.function == name)
+                return (FARPROC)hook.replacement;
+    }
+    return realGetProcAddress(module, name);
+}
+
 bool WriteSlot(void **slot, void *value)
 {
     DWORD old;
@@ -89,11 +108,41 @@ void *PatchImport(const char *dll, const char *function, void *replacement)
 }
 }  // namespace detail
 
+void *HookImport(const char *dll, const char *function, void *replacement);
+
+namespace {
+
+// HookImport for a function the plug-in looks up at run time.
+void *HookRuntimeFunction(const char *dll, const char *function, void *replacement)
+{
+    HMODULE module = GetModuleHandleA(dll);
+    void *real = module != NULL ? (void *)GetProcAddress(module, function) : nullptr;
+    if (real == nullptr)
+        return nullptr;
+    if (runtimeHooks.empty()) {
+        void *lookup = HookImport("kernel32.dll", "GetProcAddress", (void *)HookedGetProcAddress);
+        if (lookup == nullptr)
+            return nullptr;
+        realGetProcAddress = (FARPROC(WINAPI *)(HMODULE, LPCSTR))lookup;
+    }
+    for (RuntimeHook &hook : runtimeHooks) {
+        if (hook.module == module && hook.function == function) {
+            hook.replacement = replacement;
+            return real;
+        }
+    }
+    runtimeHooks.push_back(RuntimeHook{module, function, replacement});
+    return real;
+}
+
+}  // namespace
+
 void *HookImport(const char *dll, const char *function, void *replacement)
 {
     std::string wantedDll = Lower(dll);
     std::string wantedFunction = Lower(function);
     void *original = nullptr;
+    bool imported = false;
     ForEachImport(PluginModule(), [&](const std::string &d, const std::string &f, void **slot) {
         if (d != wantedDll || Lower(f.c_str()) != wantedFunction)
             return false;
@@ -108,14 +157,22 @@ void *HookImport(const char *dll, const char *function, void *replacement)
         if (!known)
             patched.push_back(PatchedSlot{slot, *slot, d, f});
         WriteSlot(slot, replacement);
+        imported = true;
         return true;
     });
-    return original;
+    return imported ? original : HookRuntimeFunction(dll, function, replacement);
 }
 
 void UnhookImport(const char *dll, const char *function)
 {
     std::string wantedDll = Lower(dll), wantedFunction = Lower(function);
+    HMODULE module = GetModuleHandleA(dll);
+    for (size_t i = 0; i < runtimeHooks.size();) {
+        if (runtimeHooks[i].module == module && runtimeHooks[i].function == function)
+            runtimeHooks.erase(runtimeHooks.begin() + (long)i);
+        else
+            i++;
+    }
     for (size_t i = 0; i < patched.size();) {
         if (patched[i].dll == wantedDll && Lower(patched[i].function.c_str()) == wantedFunction) {
             WriteSlot(patched[i].slot, patched[i].original);
@@ -128,6 +185,7 @@ void UnhookImport(const char *dll, const char *function)
 
 void UnhookAllImports()
 {
+    runtimeHooks.clear();
     for (const PatchedSlot &p : patched)
         WriteSlot(p.slot, p.original);
     patched.clear();

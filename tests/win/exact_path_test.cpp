@@ -18,6 +18,7 @@
 #include "encoding/utf16_text.h"
 #include "plugin/handlers.h"
 #include "tests/win/support/dialog_driver.h"
+#include "tests/win/support/listing_records.h"
 #include "tests/win/support/plugin_fixture.h"
 #include "tests/win/support/unix_link.h"
 
@@ -569,12 +570,14 @@ TEST_F(ExactPathTest, NamesThatWindowsWouldRewriteNeverLeadElsewhere)
     }
 }
 
-// The searches the plug-in started, in order; each goes on to Windows.
-std::vector<std::wstring> searchPatterns;
-HANDLE WINAPI RecordFindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW entry)
+// The files and folders the plug-in opened, in order; each open goes on to Windows.
+std::vector<std::wstring> openedPaths;
+HANDLE(WINAPI *realCreateFileW)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+HANDLE WINAPI RecordCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                DWORD disposition, DWORD flags, HANDLE model)
 {
-    searchPatterns.push_back(pattern != NULL ? pattern : L"<NULL>");
-    return realFindFirstFileW(pattern, entry);
+    openedPaths.push_back(path != NULL ? path : L"<NULL>");
+    return realCreateFileW(path, access, share, security, disposition, flags, model);
 }
 
 // A path that names no file by the gate's rules reaches no Windows call: the starting folder
@@ -598,8 +601,8 @@ TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
     std::string slashed = folder;
     std::replace(slashed.begin(), slashed.end(), '\\', '/');
     realGetFileAttributesW = fmhost::HookImportAs("kernel32.dll", "GetFileAttributesW", RecordGetFileAttributesW);
-    realFindFirstFileW = fmhost::HookImportAs("kernel32.dll", "FindFirstFileW", RecordFindFirstFileW);
-    ASSERT_TRUE(realGetFileAttributesW != NULL && realFindFirstFileW != NULL);
+    realCreateFileW = fmhost::HookImportAs("kernel32.dll", "CreateFileW", RecordCreateFileW);
+    ASSERT_TRUE(realGetFileAttributesW != NULL && realCreateFileW != NULL);
     ASSERT_EQ(kOk, CallText(kTarvUseSubfolders, "off"));
     ASSERT_TRUE(CreateDirectoryA((folder + "\\rel").c_str(), NULL) && MakeFile(folder + "\\rel\\e.txt"));
     ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
@@ -621,7 +624,7 @@ TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
         attributePaths.clear();
-        searchPatterns.clear();
+        openedPaths.clear();
         shellPaths.clear();
         EXPECT_EQ(c.admitted ? kOk : kIncorrectOption, CallText(kTarvSetInitialFolder, c.path));
         EXPECT_EQ(c.admitted ? kOk : kFileNotFound, CallText(kTarvOpenFile, c.path));
@@ -629,7 +632,7 @@ TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
         if (!c.admitted) {
             EXPECT_EQ(std::vector<std::string>(), paths);
             EXPECT_EQ(std::vector<std::wstring>(), attributePaths);
-            EXPECT_EQ(std::vector<std::wstring>(), searchPatterns);
+            EXPECT_EQ(std::vector<std::wstring>(), openedPaths);
             EXPECT_EQ(std::vector<std::wstring>(), shellPaths);
             continue;
         }
@@ -639,8 +642,7 @@ TEST_F(ExactPathTest, PathsThatNameNoFileNeverReachWindows)
         EXPECT_EQ(std::vector<std::string>{resolved + separator + "e.txt"}, paths);
         EXPECT_EQ((std::vector<std::wstring>{Wide(resolved), Wide(resolved)}), attributePaths);
         EXPECT_EQ(std::vector<std::wstring>{Wide(resolved)}, shellPaths);
-        ASSERT_EQ(1u, searchPatterns.size());
-        EXPECT_EQ(Wide(resolved + separator + "*.*"), searchPatterns[0]);
+        EXPECT_EQ(std::vector<std::wstring>{Wide(resolved + separator)}, openedPaths);
     }
 }
 
