@@ -626,15 +626,15 @@ TEST_F(ScanWatchTest, ProgressWindowStandsOverTheHostWindow)
                  {{work.right - 150, work.top + 60, work.right + 250, work.top + 360}, false},
                  {{work.left + 10, work.top + 20, work.left + 410, work.top + 320}, true}};
     for (const auto &host : hosts) {
-        SCOPED_TRACE(std::to_string(host.place.left) + (host.minimised ? ", minimised" : ""));
-        ASSERT_TRUE(SetWindowPos(fmhost::MainWindow(), NULL, host.place.left, host.place.top,
-                                 host.place.right - host.place.left,
-                                 host.place.bottom - host.place.top, SWP_NOZORDER | SWP_NOACTIVATE));
+        const RECT &p = host.place;
+        SCOPED_TRACE(std::to_string(p.left) + (host.minimised ? ", minimised" : ""));
+        ASSERT_TRUE(SetWindowPos(fmhost::MainWindow(), NULL, p.left, p.top, p.right - p.left,
+                                 p.bottom - p.top, SWP_NOZORDER | SWP_NOACTIVATE));
         if (host.minimised) {
             ShowWindow(fmhost::MainWindow(), SW_MINIMIZE);
             ASSERT_TRUE(IsIconic(fmhost::MainWindow()));
         }
-        const RECT &h = host.minimised ? work : host.place;  // what the window stands over
+        const RECT &h = host.minimised ? work : p;  // what the window stands over
         RECT got = {0, 0, 0, 0};
         onTick = [&]() {
             HWND progress = FindProgressWindow();
@@ -693,11 +693,11 @@ TEST_F(ScanWatchTest, HostQueueMovesWithoutLettingInputThrough)
         << message.message;
 }
 
-// A scan that ends within its first second shows nothing; and its watch ends with it. A
-// fetch under another table proves a short name ("a\xF1o report.txt": the czech table lacks the
-// n with tilde), looking at the clock as a scan does, however much later: no window then, and
-// the host's window stays enabled. Before, a watch left running showed a window there that
-// never closed, over a host window left disabled.
+// A scan that ends within its first second shows nothing, and its watch ends with it: a
+// later fetch under another table proves a short name ("año report.txt", whose ñ the czech
+// table lacks) with the looks at the clock a scan makes, and shows no window either, however
+// late, and the host's window stays enabled. A watch left running would show a window there
+// that never closed, over a host window left disabled.
 TEST_F(ScanWatchTest, ShortScanShowsNoWindow)
 {
     MakeTree(3, 50);
