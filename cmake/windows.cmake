@@ -69,7 +69,9 @@ add_custom_command(TARGET tarvel POST_BUILD
     WORKING_DIRECTORY $<TARGET_FILE_DIR:tarvel>
     COMMENT "Keeping tarvel.fmx's symbols in tarvel.fmx.debug, stripping tarvel.fmx"
     VERBATIM)
+# The version resource takes the project's version (CMakeLists.txt), its only home.
 set_source_files_properties(resources/tarvel.rc PROPERTIES
+    COMPILE_DEFINITIONS "TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR};TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR};TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH};TARVEL_VERSION_TWEAK=${PROJECT_VERSION_TWEAK}"
     OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/logo_upper.bmp;${CMAKE_SOURCE_DIR}/resources/logo_lower.bmp;${CMAKE_SOURCE_DIR}/resources/resource_ids.h")
 
 # ---- the host emulator --------------------------------------------------------------------

@@ -4,14 +4,15 @@
 #include <limits.h>
 #include <string.h>
 #include "encoding/codepage_tables.h"
+#include "encoding/windows_codepages.h"
 #include "plugin/portable.h"
 
 const LocaleEntry kLocaleEntries[] = {
-    {"english", "", 0},
-    {"western", kWesternTableText, 1252},
-    {"cyrillic", kCyrillicTableText, 1251},
-    {"czech", kCzechTableText, 1250},
-    {"", "", 0},
+    {"english", "", 0, NULL},
+    {"western", kWesternTableText, 1252, kWindows1252UpperHalf},
+    {"cyrillic", kCyrillicTableText, 1251, kWindows1251UpperHalf},
+    {"czech", kCzechTableText, 1250, kWindows1250UpperHalf},
+    {"", "", 0, NULL},
 };
 
 // The table in force and what is derived from it: process-wide, all zero until init selects

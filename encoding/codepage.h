@@ -16,6 +16,7 @@
 #define TARVEL_CODEPAGE_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 enum {
     kCodePageTableCapacity = 4096,  // bytes of the current table, terminator included
@@ -23,13 +24,16 @@ enum {
     kEndOfCodePageTable = -1000     // value of a field past the end of the table text
 };
 
-// One built-in locale: its name (compared without regard to case), its table text, and the
-// Windows code page whose codes the table converts to (0 for the empty table: texts then stay
-// in the system's ANSI code page).
+// One built-in locale: its name (compared without regard to case), its table text, the
+// Windows code page whose codes the table converts to, and that code page's upper half (codes
+// 0x80 to 0xFF) as UTF-16, in which the plug-in reads and writes those codes itself (0 and
+// NULL for the empty table: texts then stay in the system's ANSI code page). The only list of
+// the code pages the plug-in reads without the system's help.
 struct LocaleEntry {
     const char *name;
     const char *table;
     unsigned codePage;
+    const uint16_t *upperHalf;
 };
 
 // "english" (the empty table), "western", "cyrillic", "czech", then an entry whose name is
@@ -68,9 +72,9 @@ bool SelectLocale(const char *name);
 // Init: makes the "western" table current, as SelectLocale("western") does.
 void SelectDefaultCodePageTable(void);
 
-// The Windows code page of the locale selected last: 1252, 1251 or 1250 for "western",
-// "cyrillic" and "czech"; 0, the system's ANSI code page, when no table is in force (and
-// after SetCurrentCodePageTable, which selects a table by its text alone).
+// The Windows code page of the locale selected last (its entry's in kLocaleEntries); 0, the
+// system's ANSI code page, when no table is in force (and after SetCurrentCodePageTable,
+// which selects a table by its text alone).
 unsigned CurrentWindowsCodePage(void);
 
 // The maps of the current table, or NULL when no conversion is in force.

@@ -2,16 +2,14 @@
 // without best-fit mapping.
 #include "encoding/utf16_text.h"
 
-#include "encoding/windows_codepages.h"
-
 const uint16_t *WindowsCodePageUpperHalf(unsigned codePage)
 {
-    switch (codePage) {
-    case 1250: return kWindows1250UpperHalf;
-    case 1251: return kWindows1251UpperHalf;
-    case 1252: return kWindows1252UpperHalf;
-    default: return NULL;
+    // The empty table's entry has code page 0 and no upper half.
+    for (const LocaleEntry *entry = kLocaleEntries; entry->name[0] != '\0'; entry++) {
+        if (entry->codePage == codePage)
+            return entry->upperHalf;
     }
+    return NULL;
 }
 
 long SingleByteToUtf16(const uint16_t *upperHalf, const char *text, Utf16Unit *out,

@@ -29,8 +29,8 @@ enum NameFit {
     kNameTooLong      // does not fit the buffer: nothing written (out is the empty text)
 };
 
-// The upper half (codes 0x80 to 0xFF) of Windows code page 1250, 1251 or 1252 as UTF-16;
-// NULL for any other code page.
+// The upper half (codes 0x80 to 0xFF) as UTF-16 of the Windows code page of a locale in
+// kLocaleEntries; NULL for any other code page, 0 included.
 const uint16_t *WindowsCodePageUpperHalf(unsigned codePage);
 
 // Reads text (zero-terminated, in the code page whose upper half is upperHalf) into out as

@@ -3,9 +3,10 @@
 // character that the code page lacks.
 //
 // Paths from the host are converted with the current table to Windows codes and read in the
-// locale's own code page (1252, 1251, 1250), or in the system's ANSI code page when no table
-// is in force. Texts passed on unconverted (dialog titles, the dialog filter, the initial
-// folder) are read in the system's ANSI code page, as the ANSI functions read them.
+// locale's own code page (its entry's in kLocaleEntries), or in the system's ANSI code page
+// when no table is in force. Texts passed on unconverted (dialog titles, the dialog filter,
+// the initial folder) are read in the system's ANSI code page, as the ANSI functions read
+// them.
 #ifndef TARVEL_WIDE_TEXT_H
 #define TARVEL_WIDE_TEXT_H
 
@@ -16,9 +17,9 @@
 #include "encoding/lead_bytes.h"
 #include "encoding/utf16_text.h"
 
-// Reads text (zero-terminated) in Windows code page codePage (1250, 1251, 1252; 0 for the
-// system's ANSI code page) into out as UTF-16. Returns false, out empty, when it needs more
-// than capacity - 1 units.
+// Reads text (zero-terminated) in Windows code page codePage (a locale's of kLocaleEntries;
+// 0 for the system's ANSI code page) into out as UTF-16. Returns false, out empty, when it
+// needs more than capacity - 1 units.
 bool WindowsCodesToWide(const char *text, unsigned codePage, WCHAR *out, size_t capacity);
 
 // Reads count bytes in the system's ANSI code page, zero bytes included, into the same number

@@ -109,6 +109,9 @@ static bool IsProvenShortName(const WCHAR *folder, const WCHAR *shortName, const
         return true;
     if (folderLength + shortLength > kTextUnits - 1 || folderLength + length > kTextUnits - 1)
         return false;
+    // The search has shown that no other entry answers to the short name; the identities
+    // only cover the folder changing between that search and these opens (an entry renamed,
+    // made or removed meanwhile).
     FileIdentity byShortName, byName;
     memcpy(proofPath + folderLength, shortName, (shortLength + 1) * sizeof(WCHAR));
     if (!IdentityOfPath(proofPath, &byShortName))

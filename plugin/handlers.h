@@ -1,5 +1,6 @@
-// The fifteen external functions by number, and where each one's handler is defined. Every
-// handler reads its parameter, does its work and writes at most one result.
+// The external functions by number, and where each one's handler is defined. Every handler
+// reads its parameter, does its work and writes at most one result. The enum is the one home
+// of the functions' count: the tests and the package check derive it from here.
 #ifndef TARVEL_HANDLERS_H
 #define TARVEL_HANDLERS_H
 
@@ -20,7 +21,8 @@ enum ExternalFunctionId {
     kTarvCopyLargeFileIcon = 11,
     kTarvCopySmallFileIcon = 12,
     kTarvRestoreClipboard = 13,
-    kTarvSetLocale = 14
+    kTarvSetLocale = 14,
+    kExternalFunctionCount  // one more than the last number: every number below it is a function
 };
 
 void TarvVersion(HostHandle parameter, HostHandle result);            // plugin/version_text.cpp

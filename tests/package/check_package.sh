@@ -8,7 +8,8 @@
 # supported systems, which link the Wine page, and no function page names Wine, Linux or macOS
 # outside a link; every link and picture of the HTML pages resolves inside the zip; the
 # symbols zip beside it holds exactly the module's debug file; and the tarvel.fmx unpacked
-# from the package loads in the host emulator under Wine with its name and fifteen functions.
+# from the package loads in the host emulator under Wine with its name and one function per
+# number of plugin/handlers.h.
 #
 # usage: check_package.sh <source dir> <tarvel.fmx> <fmhost.exe> <wine-run.sh>
 set -eu
@@ -31,6 +32,8 @@ TARVEL_MODULE=$module "$source_dir/scripts/package.sh" "$work/first" >/dev/null
 sleep 1
 (umask 077 && TARVEL_MODULE=$module "$source_dir/scripts/package.sh" "$work/second" >/dev/null)
 version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+functions=$(grep -c '^ *kTarv[A-Za-z]* = [0-9]*,$' "$source_dir/plugin/handlers.h")
+[ "$functions" -gt 0 ] || fail "no function numbers in plugin/handlers.h"
 zip=$work/first/tarvel-$version.zip
 [ -f "$zip" ] || fail "no tarvel-$version.zip; the script wrote: $(ls "$work/first")"
 cmp "$zip" "$work/second/tarvel-$version.zip" ||
@@ -102,14 +105,15 @@ unpacked=$(windows_path "$unpacked_dir/tarvel.fmx")
     { cat "$work/fmhost.txt" >&2; fail "fmhost could not run the unpacked tarvel.fmx"; }
 cat "$work/fmhost.txt"
 grep -qx 'Plug-in: Quillon tarvel 2' "$work/fmhost.txt" || fail "not listed as Quillon tarvel 2"
-grep -qx 'External functions (15):' "$work/fmhost.txt" || fail "the listing does not count 15 functions"
+grep -qx "External functions ($functions):" "$work/fmhost.txt" ||
+    fail "the listing does not count the $functions functions of plugin/handlers.h"
 grep -qxF "External(\"Tarv-Version\", \"\") = \"tarvel v$version\"" "$work/fmhost.txt" ||
     fail "Tarv-Version does not answer tarvel v$version, the version in the zip's name"
 # Every listed function has its page in the packed reference, linked from the start page, and
 # there is no other function page.
 sed -n 's/^  [0-9][0-9]*  \(Tarv-[A-Za-z]*\)$/functions\/\1.html/p' "$work/fmhost.txt" |
     LC_ALL=C sort >"$work/pages-expected.txt"
-[ "$(wc -l <"$work/pages-expected.txt")" -eq 15 ] || fail "fifteen function names were not listed"
+[ "$(wc -l <"$work/pages-expected.txt")" -eq "$functions" ] || fail "$functions function names were not listed"
 sed -n "s|^$top/\(functions/.*\.html\)\$|\1|p" "$work/listed.txt" >"$work/pages-listed.txt"
 diff -u "$work/pages-expected.txt" "$work/pages-listed.txt" >&2 ||
     fail "the packed reference does not have exactly one page per listed function"

@@ -124,14 +124,15 @@ TEST_F(EntryTest, OtherMessageKindsChangeNothing)
     EXPECT_EQ("tarvel v2.0.0.7", CallText(kTarvVersion));
 }
 
-// Function numbers outside 0 to 14 beep with the asterisk sound and leave the result as the
-// host passed it; numbers inside never beep.
+// Function numbers from kExternalFunctionCount on beep with the asterisk sound and leave the
+// result as the host passed it; numbers below never beep.
 TEST_F(EntryTest, UnknownFunctionNumbersBeepAndWriteNothing)
 {
     ASSERT_EQ(kInitAccepted, fmhost::SendInit(17));
     fmhost::CallOptions marked;
     marked.prefillResult = true;
-    static const uint32_t numbers[] = {15, 16, 100, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
+    const uint32_t numbers[] = {kExternalFunctionCount, kExternalFunctionCount + 1, 100, 0x7FFFFFFF,
+                                0x80000000u, 0xFFFFFFFFu};
     for (uint32_t number : numbers) {
         SCOPED_TRACE(number);
         beeps.clear();

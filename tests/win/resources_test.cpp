@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "plugin/handlers.h"
+#include "resources/resource_ids.h"
 #include "tests/win/support/plugin_fixture.h"
 
 class ResourcesTest : public PluginTest {};
 
-// The host lists the plug-in by string 128 and exactly fifteen functions, 144 to 158, all
-// starting with the options string's prefix.
-TEST_F(ResourcesTest, HostListsTheNameAndFifteenFunctions)
+// The host lists the plug-in by string 128 and exactly one function per number of
+// handlers.h, from string 144 on, all starting with the options string's prefix.
+TEST_F(ResourcesTest, HostListsTheNameAndEveryFunction)
 {
     fmhost::PluginListing listing;
     std::string error;
@@ -30,15 +31,18 @@ TEST_F(ResourcesTest, HostListsTheNameAndFifteenFunctions)
         "Tarv-GetNextFilePath",  "Tarv-SetFileFilter",     "Tarv-CopyLargeFileIcon",
         "Tarv-CopySmallFileIcon", "Tarv-RestoreClipboard", "Tarv-SetLocale",
     };
-    ASSERT_EQ(15u, listing.functions.size());
-    for (size_t i = 0; i < 15; i++)
+    static_assert(sizeof names / sizeof names[0] == kExternalFunctionCount,
+                  "one expected name for each function of plugin/handlers.h");
+    ASSERT_EQ((size_t)kExternalFunctionCount, listing.functions.size());
+    for (size_t i = 0; i < kExternalFunctionCount; i++)
         EXPECT_EQ(names[i], listing.functions[i]) << "function " << i;
 }
 
-// Ids 130, 132 to 143 and 159 hold no string.
+// Ids 130, 132 to 143 and those after the last function's name hold no string.
 TEST_F(ResourcesTest, UnusedStringIdsAreEmpty)
 {
-    static const UINT unused[] = {127, 130, 132, 135, 140, 143, 159, 160};
+    const UINT pastTheNames = IDS_FIRST_FUNCTION_NAME + kExternalFunctionCount;
+    const UINT unused[] = {127, 130, 132, 135, 140, 143, pastTheNames, pastTheNames + 1};
     for (UINT id : unused) {
         SCOPED_TRACE(id);
         char text[64] = {0};

@@ -561,22 +561,25 @@ TEST_F(ScanTest, ListGrowsThroughSeveralDoublingsAndKeepsEveryPath)
     EXPECT_GE(heapReAllocCalls, 8);
 }
 
-// Paths at the longest the walk reads (259 characters) make entries of 260 bytes with their
-// end byte: with the list's first block of 260 bytes and doubling, the k-th of them needs
-// 260k + 1 bytes, one more than a block of 260k, at k = 1, 2, 4, 8 and 16. Each time the list
-// must grow: a list that reserves one byte too few writes its end byte just past its block,
-// which the emulator's heap guards turn into a fault or a rule break.
+// The list holds a zero byte and the folder's path with its backslash, then each file's name
+// and its zero byte, then two end bytes. A folder of 126 characters and names of 64 make a
+// list of 131 + 65k bytes with k files: with the list's first block of 260 bytes and
+// doubling, one more than a block of 260, 520, 1040, 2080 and 4160 at k = 2, 6, 14, 30 and
+// 62. Each time the list must grow: a list that reserves one byte too few writes its end byte
+// just past its block, which the emulator's heap guards turn into a fault or a rule break.
 TEST_F(ScanTest, ListEndingOneBytePastABlockGrowsFirst)
 {
+    ASSERT_LT(root_.size(), 125u) << "the scratch folder is too long";
+    const std::string folder = root_ + "\\" + std::string(125 - root_.size(), 'f');  // 126 characters
+    ASSERT_TRUE(MakeFolderAnyLength(folder));
     Paths made;
-    for (int file = 0; file < 16; file++) {
+    for (int file = 0; file < 62; file++) {
         char number[16];
         snprintf(number, sizeof number, "\\%02d-", file);
-        made.push_back(root_ + number + std::string(259 - root_.size() - 8, 'n') + ".txt");
-        ASSERT_EQ(259u, made.back().size());
+        made.push_back(folder + number + std::string(57, 'n') + ".txt");
         ASSERT_TRUE(MakeFileAnyLength(made.back()));
     }
-    EXPECT_EQ(Sorted(made), Sorted(Scan(root_)));
+    EXPECT_EQ(Sorted(made), Sorted(Scan(folder)));
 }
 
 // When the private heap cannot be created, the scan answers -003 rather than a success that
@@ -649,10 +652,14 @@ TEST_F(ScanTest, ListGrowthFailureKeepsThePathsFoundSoFar)
 
 // Where memory is there only in pieces, the list grows in smaller steps instead of giving up:
 // a doubled block is refused, but one half as much larger is granted, or only one that takes
-// the next entry. Either way the scan answers 000 with every path. Before, the first refused
+// the next entry and no more, which no halved step hits: the list then asks for just what the
+// entry needs. Either way the scan answers 000 with every path. Before, the first refused
 // doubling ended the scan with -003.
 size_t HalfAsMuchLarger(size_t granted) { return granted + granted / 2; }
-size_t OneEntryLarger(size_t granted) { return granted + 200; }
+// The list of MakeNumberedEntries' files is root_'s record and two end bytes (listBase), then
+// 14 bytes a file ("entry-000.txt" and its zero byte).
+size_t listBase;
+size_t TheNextEntryOnly(size_t granted) { return granted + 14 - (granted - listBase) % 14; }
 
 TEST_F(ScanTest, ListGrowsInSmallerStepsWhereTheDoubledBlockIsMissing)
 {
@@ -660,7 +667,7 @@ TEST_F(ScanTest, ListGrowsInSmallerStepsWhereTheDoubledBlockIsMissing)
     Paths complete;
     ReferenceWalk(root_, true, &complete);
     ASSERT_EQ(300u, complete.size());
-    ASSERT_LT(root_.size() + 15, 200u) << "an entry would not fit one growth";
+    listBase = 1 + root_.size() + 1 + 1 + 2;  // a zero byte, root_ and its backslash, a zero byte
     realHeapReAlloc = fmhost::HookImportAs("kernel32.dll", "HeapReAlloc", CountedHeapReAlloc);
     ASSERT_TRUE(realHeapReAlloc != NULL);
     static const struct {
@@ -668,7 +675,7 @@ TEST_F(ScanTest, ListGrowsInSmallerStepsWhereTheDoubledBlockIsMissing)
         size_t (*largest)(size_t);
     } cases[] = {
         {"a block half as much larger", HalfAsMuchLarger},
-        {"a block one entry larger", OneEntryLarger},
+        {"a block that takes the next entry and no more", TheNextEntryOnly},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.memory);

@@ -6,7 +6,7 @@
 // clipboard's content. For a folder outside its tree the model predicts no list; every path
 // must then lie in that folder, come once, and name a file exactly or no file at all.
 // Reproducible from a seed: TARVEL_STORM_SEED and TARVEL_STORM_CALLS override the defaults
-// (scripts/storm-seeds.sh runs many seeds).
+// (scripts/storm-seeds.sh runs many seeds; kStormCalls is the one home of the length).
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
@@ -872,12 +872,15 @@ protected:
     unsigned foreignPaths_ = 0;    // paths checked from folders outside the tree
 };
 
+// Calls in a run unless TARVEL_STORM_CALLS says otherwise.
+const unsigned kStormCalls = 100000;
+
 }  // namespace
 
 TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
 {
     unsigned seed = 20261207;
-    unsigned calls = 100000;
+    unsigned calls = kStormCalls;
     if (const char *s = getenv("TARVEL_STORM_SEED"))
         seed = (unsigned)strtoul(s, NULL, 0);
     if (const char *c = getenv("TARVEL_STORM_CALLS"))
@@ -894,11 +897,11 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
         uint32_t function;
         unsigned kind = rng_() % 100;
         if (kind < 2)
-            function = 15 + rng_() % 1000;           // unknown numbers
+            function = kExternalFunctionCount + rng_() % 1000;  // unknown numbers
         else if (kind < 3)
             function = kTarvCopyLargeFileIcon + rng_() % 2;  // slow: the shell's icons
         else {
-            function = rng_() % 15;
+            function = rng_() % kExternalFunctionCount;
             if (function == kTarvCopyLargeFileIcon || function == kTarvCopySmallFileIcon)
                 function = kTarvRestoreClipboard;
         }
@@ -972,7 +975,8 @@ TEST_F(StormTest, RandomCallsKeepEveryRuleAndAnswer)
             outcomes["memory error"]++;
             // Settings still changed: the write failed, not the work.
         } else {
-            outcomes[std::to_string(function < 15 ? function : 15) + " " + (result.touched ? r.substr(0, 24) : "(untouched)")]++;
+            uint32_t known = std::min(function, (uint32_t)kExternalFunctionCount);
+            outcomes[std::to_string(known) + " " + (result.touched ? r.substr(0, 24) : "(untouched)")]++;
         }
         bool written = result.touched && !lostToMemoryError;
         const Outcome call = {function, parameter, text, result.resized, written, r, armedName};

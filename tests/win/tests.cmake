@@ -28,8 +28,10 @@ target_compile_options(open_recorder PRIVATE ${TARVEL_WARNINGS})
 target_link_options(open_recorder PRIVATE -static -static-libgcc -static-libstdc++)
 add_dependencies(files_win_test open_recorder)
 # Paths that name the very file over names the code page cannot hold; device names.
+# It reads the locales' code pages with the plug-in's tables, as Windows reads them.
 tarvel_add_win_test(exact_path_win_test tests/win/exact_path_test.cpp
-    encoding/utf16_text.cpp encoding/windows_codepages.cpp DIALOG_CASES "ExactPathDialogTest.*")
+    encoding/utf16_text.cpp encoding/codepage.cpp encoding/codepage_tables.cpp
+    encoding/windows_codepages.cpp DIALOG_CASES "ExactPathDialogTest.*")
 # Host texts on a system whose code page is double-byte, read by characters.
 # Its icon copy opens the clipboard.
 tarvel_add_win_test(double_byte_win_test tests/win/double_byte_test.cpp LOCALE ja_JP LOCKS clipboard)
