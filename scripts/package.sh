@@ -19,7 +19,11 @@
 # usage: scripts/package.sh [--sign FILE.pfx [--timestamp URL]] [output folder]
 #   --sign FILE.pfx  sign tarvel.fmx with the code-signing certificate and key in FILE.pfx:
 #                    a SHA-1 signature, which Windows 2000 and XP before SP3 can check, and a
-#                    nested SHA-256 one for later Windows
+#                    nested SHA-256 one for later Windows. The signed module must then pass
+#                    osslsigncode verify, trusting the certificates that FILE.pfx carries and
+#                    the system's CA list: an expired certificate, one not made for code
+#                    signing, or one whose chain leads to no trusted root ends the run with
+#                    status 1 and no signed zip
 #   --timestamp URL  have both signatures timestamped by that server (needs the network), so
 #                    that they stay valid after the certificate expires
 #   TARVEL_SIGN_PASSWORD  the password of FILE.pfx (set it, empty for none); never given on
@@ -43,6 +47,11 @@ while [ $# -gt 0 ]; do
     esac
 done
 dist=${dist:-$root/dist}
+version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
+# A signed zip left by an earlier run would sit beside this run's zips as if it were theirs,
+# whether this run signs, fails to sign, or does not sign at all.
+rm -f "$dist/tarvel-$version-signed.zip"
 if [ -n "$pfx" ]; then
     [ -f "$pfx" ] || fail "no certificate file $pfx"
     pfx=$(cd "$(dirname "$pfx")" && pwd)/$(basename "$pfx")
@@ -51,11 +60,8 @@ if [ -n "$pfx" ]; then
 elif [ -n "$timestamp" ]; then
     fail "--timestamp goes with --sign"
 fi
-
 # The same locale on every machine, whatever the caller's: zip reads file names by it.
 export LC_ALL=C.UTF-8
-version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-[ -n "$version" ] || fail "no version in CMakeLists.txt"
 
 # The release's date. A zip keeps local times to two seconds, without a zone: the entries
 # carry the commit's UTC time, rounded down to even seconds, so that unzip shows it exactly.
@@ -72,7 +78,7 @@ epoch=$((epoch - epoch % 2))
 if [ -n "${TARVEL_MODULE:-}" ]; then
     module=$TARVEL_MODULE
     { command -v zip && /usr/bin/python3 -c 'import markdown' &&
-      { [ -z "$pfx" ] || command -v osslsigncode; }; } >/dev/null 2>&1 ||
+      { [ -z "$pfx" ] || { command -v osslsigncode && command -v openssl; }; }; } >/dev/null 2>&1 ||
         "$root/scripts/install-deps.sh"
 else
     "$root/scripts/install-deps.sh"
@@ -121,10 +127,11 @@ zip_folder "$stage/symbols/tarvel-$version-symbols" "$dist/tarvel-$version-symbo
 
 if [ -n "$pfx" ]; then
     # First SHA-1, then SHA-256 nested in it: Windows before XP SP3 reads only the first.
-    # The password reaches osslsigncode on its standard input.
+    # The password reaches osslsigncode on its standard input; for a certificate without
+    # one, -readpass stays out, since osslsigncode refuses to read an empty password.
     sign() {
         printf '%s' "$TARVEL_SIGN_PASSWORD" |
-            osslsigncode sign -pkcs12 "$pfx" -readpass /dev/stdin -h "$1" $2 \
+            osslsigncode sign -pkcs12 "$pfx" ${TARVEL_SIGN_PASSWORD:+-readpass /dev/stdin} -h "$1" $2 \
                 -n "Quillon tarvel $version" ${timestamp:+"$3"} ${timestamp:+"$timestamp"} \
                 -in "$4" -out "$5" >"$stage/sign.log" 2>&1 ||
             { cat "$stage/sign.log" >&2; fail "osslsigncode could not sign with $1"; }
@@ -132,6 +139,24 @@ if [ -n "$pfx" ]; then
     # The SHA-1 signature takes an Authenticode timestamp, the nested one an RFC 3161 one.
     sign sha1 "" -t "$folder/tarvel.fmx" "$stage/sha1.fmx"
     sign sha256 -nest -ts "$stage/sha1.fmx" "$stage/signed.fmx"
+    # osslsigncode signs with an expired certificate, or one made for another purpose, as
+    # readily as with a good one; its verify command is what checks them, as Windows would.
+    # It trusts the certificates that the signature carries (those of FILE.pfx), so that a
+    # chain given with the certificate counts, and the system's CA list; a certificate alone
+    # is no trust anchor, unless it signed itself.
+    osslsigncode extract-signature -pem -in "$stage/signed.fmx" -out "$stage/signature.pem" \
+        >"$stage/verify.log" 2>&1 &&
+        openssl pkcs7 -print_certs -in "$stage/signature.pem" -out "$stage/trusted.pem" \
+        >>"$stage/verify.log" 2>&1 ||
+        { cat "$stage/verify.log" >&2; fail "could not read the certificates of the signature"; }
+    system_cas=/etc/ssl/certs/ca-certificates.crt
+    [ ! -f "$system_cas" ] || cat "$system_cas" >>"$stage/trusted.pem"
+    osslsigncode verify -CAfile "$stage/trusted.pem" -TSA-CAfile "$stage/trusted.pem" \
+        -in "$stage/signed.fmx" >"$stage/verify.log" 2>&1 ||
+        { reason=$(sed -n 's/^[[:space:]]*\(Error: .*\|Unsupported .*\)$/\1/p' "$stage/verify.log" |
+              sort -u | paste -s -d ';' -)
+          [ -n "$reason" ] || cat "$stage/verify.log" >&2
+          fail "the signed tarvel.fmx does not verify${reason:+ ($reason)}: the certificate in $pfx must be valid now, be made for code signing, and come with its chain up to a root unless the system trusts that root. No signed zip was written."; }
     mv "$stage/signed.fmx" "$folder/tarvel.fmx"
     zip_folder "$folder" "$dist/tarvel-$version-signed.zip"
 fi
