@@ -9,9 +9,10 @@
 # every function the module lists and no fmhost or design page; the start page says how to
 # install and links every function page and the supported systems, which link the Wine page,
 # and no function page names Wine, Linux or macOS outside a link; every link and picture of
-# the HTML pages resolves inside the zip; the symbols zip beside it holds exactly the module's
-# debug file; and the tarvel.fmx unpacked from the package loads in the host emulator under
-# Wine with its name and fifteen functions.
+# the HTML pages resolves inside the zip; the symbols zip beside it holds exactly the
+# module's debug file, from which scripts/crash-address.sh reads an offset, or an address and
+# a base, as the function, file and line; and the tarvel.fmx unpacked from the package loads
+# in the host emulator under Wine with its name and fifteen functions.
 #
 # usage: check_package.sh <source dir> <tarvel.fmx> <fmhost.exe> <wine-run.sh>
 set -eu
@@ -113,6 +114,23 @@ printf '\nA local edit.\n' >>"$work/another/clone/docs/status-codes.md"
 TARVEL_MODULE=$module "$work/another/clone/scripts/package.sh" --allow-dirty "$work/dirty" >/dev/null
 unzip -p "$work/dirty/tarvel-$version-dirty.zip" "$top/status-codes.html" | grep -q 'A local edit' ||
     fail "--allow-dirty did not package the changed page as tarvel-$version-dirty.zip"
+
+# ---- a crash address reads as function, file and line --------------------------------------
+# A byte inside FMExternCallProc and inside a C++ function, whose name must read as nm
+# demangles it: as the offset Windows Vista and later report, and as the address Dr. Watson
+# reports beside the base the module was loaded at.
+base=$(i686-w64-mingw32-objdump -p "$module.debug" | sed -n 's/^ImageBase[[:space:]]*//p')
+i686-w64-mingw32-nm -C "$module.debug" >"$work/symbols.txt"
+crash_reads_as() {  # FUNCTION FILE-PATTERN
+    address=$(awk -v f="$1" '$2 == "T" && substr($0, 12) == f {print $1}' "$work/symbols.txt")
+    offset=$((0x$address + 3 - 0x$base))
+    for where in "$(printf '%x' $offset)" "$(printf '0x%x 0x10000000' $((offset + 0x10000000)))"; do
+        read=$(TARVEL_SYMBOLS=$symbols "$source_dir/scripts/crash-address.sh" $where | head -1)
+        case $read in "$1 at "$2:[0-9]*) ;; *) fail "crash-address.sh $where: \"$read\", not $1 in $2" ;; esac
+    done
+}
+crash_reads_as FMExternCallProc plugin/entry.cpp
+crash_reads_as "$(sed -n 's/^[0-9a-f]* T \([A-Za-z]*(.*)\)$/\1/p' "$work/symbols.txt" | head -1)" '*/*.cpp'
 
 # ---- the unpacked module in the host emulator ------------------------------------------------
 unpacked=$(windows_path "$unpacked_dir/tarvel.fmx")
