@@ -36,8 +36,8 @@ set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG")
 #   headers honour at -O1 and above;
 # - subsystem Windows GUI, version 5.0, like the OS version: it loads on Windows 2000;
 # - stripped, the symbols and DWARF kept beside it in tarvel.fmx.debug with a debug link
-#   (file name and CRC only), so a crash address from a user can still be read:
-#   i686-w64-mingw32-addr2line -f -e build/win/bin/tarvel.fmx.debug 0x687xxxxx
+#   (file name and CRC only), so a crash address from a user can still be read
+#   (scripts/crash-address.sh);
 # - reproducible: no link time in the headers, and the debug information names the sources
 #   relative to the source folder, so that two builds of one commit from two folders give
 #   the same debug file, the same CRC in the link, and the same module.

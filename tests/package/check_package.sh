@@ -1,15 +1,19 @@
 #!/bin/sh
-# The release package: scripts/package.sh run twice gives byte-identical zips, named with the
-# module's version, every entry dated by the release commit; the zip opens into one folder,
+# The release package: scripts/package.sh run in two clones of one commit gives byte-identical
+# zips, named with the module's version, every entry dated by the release commit; files that
+# git does not track stay out, and a changed tracked file makes it refuse, unless
+# --allow-dirty, which packages the change under a -dirty name; the zip opens into one folder,
 # tarvel-<version>/, holding exactly tarvel.fmx, LICENSE.txt and CHANGES.txt (CR LF line ends,
-# for Notepad; the change log's newest entry is this version's) and the reference as HTML pages,
-# index.html the start page, with a page for every function the module lists and no fmhost
-# or design page; the start page says how to install and links every function page and the
-# supported systems, which link the Wine page, and no function page names Wine, Linux or macOS
-# outside a link; every link and picture of the HTML pages resolves inside the zip; the
-# symbols zip beside it holds exactly the module's debug file; and the tarvel.fmx unpacked
-# from the package loads in the host emulator under Wine with its name and one function per
-# number of plugin/handlers.h.
+# for Notepad; the change log's newest entry is this version's, dated with the release
+# commit's day) and the reference as HTML pages, index.html the start page, with a page for
+# every function the module lists and no fmhost or design page; the start page says how to
+# install and links every function page and the supported systems, which link the Wine page,
+# and no function page names Wine, Linux or macOS outside a link; every link and picture of
+# the HTML pages resolves inside the zip; the symbols zip beside it holds exactly the
+# module's debug file, from which scripts/crash-address.sh reads an offset, or an address and
+# a base, as the function, file and line; and the tarvel.fmx unpacked from the package loads
+# in the host emulator under Wine with its name and one function per number of
+# plugin/handlers.h.
 #
 # usage: check_package.sh <source dir> <tarvel.fmx> <fmhost.exe> <wine-run.sh>
 set -eu
@@ -25,12 +29,15 @@ fail() { printf 'FAIL: %s\n' "$*" >&2; exit 1; }
 # Wine reaches the Unix file system through drive Z:.
 windows_path() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
-# ---- two runs, one result ----------------------------------------------------------------
+# ---- two clones, one result ---------------------------------------------------------------
 # Between the runs the time moves on and the staged files would get other times and
-# permissions if the script did not fix them.
-TARVEL_MODULE=$module "$source_dir/scripts/package.sh" "$work/first" >/dev/null
+# permissions if the script did not fix them. Files that git does not track stay out.
+sh "$source_dir/tests/package/snapshot.sh" "$source_dir" "$work/clone"
+git clone -q "$work/clone" "$work/another/clone"
+: >"$work/clone/docs/functions/scratch-notes.md" && : >"$work/clone/docs/.swp-file"
+TARVEL_MODULE=$module "$work/clone/scripts/package.sh" "$work/first" >/dev/null
 sleep 1
-(umask 077 && TARVEL_MODULE=$module "$source_dir/scripts/package.sh" "$work/second" >/dev/null)
+(umask 077 && TARVEL_MODULE=$module "$work/another/clone/scripts/package.sh" "$work/second" >/dev/null)
 version=$(sed -n 's/^project(tarvel VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
 functions=$(grep -c '^ *kTarv[A-Za-z]* = [0-9]*,$' "$source_dir/plugin/handlers.h")
 [ "$functions" -gt 0 ] || fail "no function numbers in plugin/handlers.h"
@@ -44,7 +51,7 @@ cmp "$symbols" "$work/second/tarvel-$version-symbols.zip" ||
 
 # ---- contents ------------------------------------------------------------------------------
 top=tarvel-$version
-(cd "$source_dir/docs" && find . -type f ! -name fmhost.md ! -name design.md | sed 's|^\./||') >"$work/sources.txt"
+(cd "$work/another/clone/docs" && find . -type f ! -name fmhost.md ! -name design.md | sed 's|^\./||') >"$work/sources.txt"
 # README.md's HTML page is index.html, what a browser opens first in a folder; every other
 # Markdown page becomes its HTML page; pictures stay as they are.
 sed -e 's|^README\.md$|index.html|' -e 's|\.md$|.html|' "$work/sources.txt" >"$work/pages.txt"
@@ -76,8 +83,11 @@ tr -d '\r' <"$unpacked_dir/LICENSE.txt" | cmp - "$source_dir/LICENSE" ||
     fail "LICENSE.txt does not say what LICENSE says"
 [ "$(grep -c "$cr\$" "$unpacked_dir/CHANGES.txt")" -eq "$(wc -l <"$source_dir/CHANGES.txt")" ] ||
     fail "CHANGES.txt has lines that do not end in CR LF"
-newest=$(tr -d '\r' <"$unpacked_dir/CHANGES.txt" | sed -n '/^[0-9][0-9.]*$/{p;q}')
-[ "$newest" = "$version" ] || fail "the newest entry of CHANGES.txt is \"$newest\", not $version"
+# The newest entry is this version's, dated with the release commit's day and underlined.
+newest=$(tr -d '\r' <"$unpacked_dir/CHANGES.txt" | grep -m1 -A1 '^[0-9][0-9.]*[,]*')
+heading="$version, $(TZ=UTC date -d "@$epoch" +%Y-%m-%d)"
+[ "$newest" = "$(printf '%s\n%s' "$heading" "$(printf '%s' "$heading" | tr -c '' -)")" ] ||
+    fail "the newest entry of CHANGES.txt is headed \"$newest\", not \"$heading\", underlined"
 grep -v '\.md$' "$work/sources.txt" | while read -r file; do
     cmp "$source_dir/docs/$file" "$unpacked_dir/$file" || fail "the packed $file differs"
 done
@@ -98,6 +108,29 @@ for page in "$unpacked_dir"/functions/*.html; do
         grep -o -i -w -E '.{0,40}(wine|linux|macos|object manager).{0,40}' || true)
     [ -z "$said" ] || fail "$(basename "$page") names Wine, Linux, macOS or the object manager outside a link: $said"
 done
+
+# ---- only what the commit holds, unless asked ----------------------------------------------
+printf '\nA local edit.\n' >>"$work/another/clone/docs/status-codes.md"
+! TARVEL_MODULE=$module "$work/another/clone/scripts/package.sh" "$work/dirty" >/dev/null 2>&1 &&
+    [ ! -e "$work/dirty" ] || fail "package.sh packaged a work tree with a changed docs/status-codes.md"
+TARVEL_MODULE=$module "$work/another/clone/scripts/package.sh" --allow-dirty "$work/dirty" >/dev/null
+unzip -p "$work/dirty/tarvel-$version-dirty.zip" "$top/status-codes.html" | grep -q 'A local edit' ||
+    fail "--allow-dirty did not package the changed page as tarvel-$version-dirty.zip"
+
+# ---- a crash address reads as function, file and line --------------------------------------
+# A byte of FMExternCallProc and of a C++ function (named as nm demangles it), as the offset
+# that Windows Vista and later report and as Dr. Watson's address beside the module's base.
+base=0x$(i686-w64-mingw32-objdump -p "$module.debug" | sed -n 's/^ImageBase[[:space:]]*//p')
+read=$(i686-w64-mingw32-nm -C "$module.debug" |
+    awk '$3 == "FMExternCallProc" || (!cpp && /^[0-9a-f]+ T [A-Za-z]+\(.*\)$/ && cpp = 1)' |
+    while read -r address kind function; do
+        offset=$((0x$address + 3 - base))
+        for where in "$(printf '%x' $offset)" "$(printf '0x%x 0x10000000' $((offset + 0x10000000)))"; do
+            line=$(TARVEL_SYMBOLS=$symbols "$source_dir/scripts/crash-address.sh" $where | head -1)
+            case $line in "$function at "*.cpp:[0-9]*) echo "$line" ;; *) fail "crash-address.sh $where: \"$line\", not $function" ;; esac
+        done
+    done)
+[ "$(printf '%s\n' "$read" | grep -c .)" -eq 4 ] || fail "four crash addresses did not read as their functions: $read"
 
 # ---- the unpacked module in the host emulator ------------------------------------------------
 unpacked=$(windows_path "$unpacked_dir/tarvel.fmx")
