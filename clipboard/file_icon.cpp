@@ -128,7 +128,7 @@ static void CopyFileIconToClipboard(HostHandle parameter, HostHandle result, Ico
     // Before anything can fail, so that a later restore has what the clipboard held.
     TakeClipboardSnapshot();
     ConvertHostToWindows(iconPath);
-    bool pathAdmitted = ScriptPathToWide(iconPath, CurrentWindowsCodePage(), NULL, kPathForShell,
+    bool pathAdmitted = ScriptPathToWide(iconPath, CurrentCodePageAlone(), kPathForShell,
                                          widePath, kTextUnits);
 
     ShellApartment apartment = EnterShellApartment();

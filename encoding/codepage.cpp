@@ -22,9 +22,13 @@ const LocaleEntry kLocaleEntries[] = {
 // one table across a dispatch keeps its own copy (the folder scan keeps its list's table).
 struct CodePageState {
     char table[kCodePageTableCapacity];  // the table text; empty: no conversion in force
-    CodePageMaps maps;  // built from table whenever it changes; consulted only while it is not empty
-    unsigned codePage;  // Windows code page of the selected locale; 0: the system's ANSI code page
+    // The selected locale's code page and the maps built from table whenever it changes;
+    // hasTable exactly while table is not empty.
+    PathCoding coding;
+    PathCoding codePageAlone;  // coding's code page, without a table
 };
+
+const PathCoding kAnsiPathCoding = {0, false, {{0}, {0}}};
 
 static CodePageState codePageState;
 
@@ -138,8 +142,10 @@ void SetCurrentCodePageTable(const char *tableText)
             length = sizeof state->table - 1;
         memcpy(state->table, tableText, length);
     }
-    BuildCodePageMaps(state->table, sizeof state->table, &state->maps);
-    state->codePage = 0;
+    BuildCodePageMaps(state->table, sizeof state->table, &state->coding.maps);
+    state->coding.hasTable = state->table[0] != '\0';
+    state->coding.codePage = 0;
+    state->codePageAlone.codePage = 0;
 }
 
 bool SelectLocale(const char *name)
@@ -150,8 +156,10 @@ bool SelectLocale(const char *name)
     for (const LocaleEntry *entry = kLocaleEntries; entry->name[0] != '\0'; entry++) {
         if (_stricmp(name, entry->name) == 0) {
             SetCurrentCodePageTable(entry->table);
-            if (codePageState.table[0] != '\0')
-                codePageState.codePage = entry->codePage;
+            if (codePageState.coding.hasTable) {
+                codePageState.coding.codePage = entry->codePage;
+                codePageState.codePageAlone.codePage = entry->codePage;
+            }
             return true;
         }
     }
@@ -163,20 +171,36 @@ void SelectDefaultCodePageTable(void)
     SelectLocale("western");
 }
 
-unsigned CurrentWindowsCodePage(void)
+const PathCoding *CurrentPathCoding(void)
 {
-    return codePageState.codePage;
+    return &codePageState.coding;
+}
+
+const PathCoding *CurrentCodePageAlone(void)
+{
+    return &codePageState.codePageAlone;
+}
+
+const CodePageMaps *HostMapsOf(const PathCoding *coding)
+{
+    return coding->hasTable ? &coding->maps : NULL;
+}
+
+bool SamePathCoding(const PathCoding *a, const PathCoding *b)
+{
+    return a->codePage == b->codePage && a->hasTable == b->hasTable &&
+           (!a->hasTable || memcmp(&a->maps, &b->maps, sizeof a->maps) == 0);
 }
 
 const CodePageMaps *CurrentCodePageMaps(void)
 {
-    return codePageState.table[0] != '\0' ? &codePageState.maps : NULL;
+    return HostMapsOf(&codePageState.coding);
 }
 
 // Replaces each byte of text, up to its terminator, by its entry in map.
 static void ConvertWithMap(char *text, const unsigned char *map)
 {
-    if (text == NULL || codePageState.table[0] == '\0')
+    if (text == NULL || !codePageState.coding.hasTable)
         return;
     unsigned char *bytes = (unsigned char *)text;
     size_t length = strlen(text);
@@ -186,10 +210,10 @@ static void ConvertWithMap(char *text, const unsigned char *map)
 
 void ConvertHostToWindows(char *text)
 {
-    ConvertWithMap(text, codePageState.maps.hostToWindows);
+    ConvertWithMap(text, codePageState.coding.maps.hostToWindows);
 }
 
 void ConvertWindowsToHost(char *text)
 {
-    ConvertWithMap(text, codePageState.maps.windowsToHost);
+    ConvertWithMap(text, codePageState.coding.maps.windowsToHost);
 }

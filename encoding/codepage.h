@@ -72,10 +72,31 @@ bool SelectLocale(const char *name);
 // Init: makes the "western" table current, as SelectLocale("western") does.
 void SelectDefaultCodePageTable(void);
 
-// The Windows code page of the locale selected last (its entry's in kLocaleEntries); 0, the
-// system's ANSI code page, when no table is in force (and after SetCurrentCodePageTable,
-// which selects a table by its text alone).
-unsigned CurrentWindowsCodePage(void);
+// What a path's codes mean: the Windows code page they are in, and the host table whose maps
+// carry them between the host's codes and these, if any.
+struct PathCoding {
+    unsigned codePage;  // a locale's of kLocaleEntries; 0: the system's ANSI code page
+    bool hasTable;      // maps are a table's; false: the codes never go to the host
+    CodePageMaps maps;
+};
+
+// The coding of the system's ANSI code page, without a table: texts passed on unconverted.
+extern const PathCoding kAnsiPathCoding;
+
+// The coding in force: the Windows code page of the locale selected last (its entry's in
+// kLocaleEntries; 0, the system's ANSI code page, when no table is in force, and after
+// SetCurrentCodePageTable, which selects a table by its text alone) and the current table.
+// Changes with every selection: a call that must stay with one copies it.
+const PathCoding *CurrentPathCoding(void);
+
+// That code page alone, without the table: for paths that go to Windows but never back.
+const PathCoding *CurrentCodePageAlone(void);
+
+// The maps of coding's table, or NULL when it has none.
+const CodePageMaps *HostMapsOf(const PathCoding *coding);
+
+// True when a and b give every code the same meaning.
+bool SamePathCoding(const PathCoding *a, const PathCoding *b);
 
 // The maps of the current table, or NULL when no conversion is in force.
 const CodePageMaps *CurrentCodePageMaps(void);

@@ -139,19 +139,17 @@ static NameFit WideNameToAnsi(const CodePageMaps *hostMaps, const WCHAR *name, s
     return fit;
 }
 
-NameFit WideNameToWindowsCodes(unsigned codePage, const CodePageMaps *hostMaps, const WCHAR *name,
-                               size_t length, char *out, size_t capacity, size_t *written)
+NameFit WideNameToWindowsCodes(const PathCoding *coding, const WCHAR *name, size_t length,
+                               char *out, size_t capacity, size_t *written)
 {
-    size_t ignored = 0;
-    if (written == NULL)
-        written = &ignored;
+    const CodePageMaps *hostMaps = HostMapsOf(coding);
     *written = 0;
     if (out == NULL || capacity == 0 || (name == NULL && length != 0))
         return kNameTooLong;
     out[0] = '\0';
-    if (codePage != 0)
-        return Utf16ToSingleByte(WindowsCodePageUpperHalf(codePage), hostMaps, name, length, out,
-                                 capacity, written);
+    if (coding->codePage != 0)
+        return Utf16ToSingleByte(WindowsCodePageUpperHalf(coding->codePage), hostMaps, name,
+                                 length, out, capacity, written);
     return WideNameToAnsi(hostMaps, name, length, out, capacity, written);
 }
 

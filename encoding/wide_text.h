@@ -27,12 +27,13 @@ bool WindowsCodesToWide(const char *text, unsigned codePage, WCHAR *out, size_t 
 // lists. Returns false, out empty, when they need more than capacity - 1 units.
 bool AnsiBytesToWide(const char *bytes, size_t count, WCHAR *out, size_t capacity);
 
-// Writes a name (length units, need not be terminated) in code page codePage (0: the
-// system's ANSI code page) into out (capacity bytes, terminator included); see
-// Utf16ToSingleByte for when a character fits and what stands for one that does not.
-// hostMaps: the table the result will be converted with before it goes to the host, or NULL.
-NameFit WideNameToWindowsCodes(unsigned codePage, const CodePageMaps *hostMaps, const WCHAR *name,
-                               size_t length, char *out, size_t capacity, size_t *written);
+// Writes a name (length units, need not be terminated) in coding's code page into out
+// (capacity bytes, terminator included); see Utf16ToSingleByte for when a character fits and
+// what stands for one that does not, coding's table being the one the result will be
+// converted with before it goes to the host. *written receives the bytes written without the
+// terminator.
+NameFit WideNameToWindowsCodes(const PathCoding *coding, const WCHAR *name, size_t length,
+                               char *out, size_t capacity, size_t *written);
 
 // Fills leads with the lead bytes of the system's ANSI code page and returns leads, when that
 // code page is double-byte; otherwise returns NULL: every character is one byte.

@@ -1,6 +1,6 @@
-// FoundNameToCodes and WidePathToExactCodes: names and paths found on a disk or chosen in a
-// dialog, in the plug-in's codes, with a proven short name (or kUnfitCharacter) for every name
-// that the code page cannot hold or that Windows would not read back as itself.
+// NameToCodes, InexactNameToCodes and WidePathToExactCodes: names and paths found on a disk or
+// chosen in a dialog, in the plug-in's codes, with a proven short name (or kUnfitCharacter) for
+// every name that the code page cannot hold or that Windows would not read back as itself.
 #include "files/exact_path.h"
 
 #include <string.h>
@@ -131,25 +131,24 @@ bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length)
     return OnlyTheEntryAnswersTo(pattern, folderLength, name, length, kByItsVeryName, name, length);
 }
 
-NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
-                          const WCHAR *shortName, NameRule rule, unsigned codePage,
-                          const CodePageMaps *hostMaps, char *out, size_t capacity,
-                          size_t *written)
+NameForm NameToCodes(const WCHAR *name, size_t length, NameRule rule, const PathCoding *coding,
+                     char *out, size_t capacity, size_t *written)
 {
-    size_t ignored = 0;
-    if (written == NULL)
-        written = &ignored;
-    NameFit fit = WideNameToWindowsCodes(codePage, hostMaps, name, length, out, capacity, written);
+    NameFit fit = WideNameToWindowsCodes(coding, name, length, out, capacity, written);
     if (fit == kNameTooLong)
         return kNameTooLongForm;
-    bool readsBack = rule == kNamesAsGiven || NameReadsBackAsItself(name, length);
-    if (fit == kNameFits && readsBack)
-        return kLongNameForm;
+    bool exact = fit == kNameFits && (rule == kNamesAsGiven || NameReadsBackAsItself(name, length));
+    return exact ? kLongNameForm : kMaskedNameForm;
+}
 
+NameForm InexactNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
+                            const WCHAR *shortName, NameRule rule, const PathCoding *coding,
+                            char *out, size_t capacity, size_t *written)
+{
     if (shortName != NULL && shortName[0] != 0) {
         char shortCodes[MAX_PATH];
         size_t shortWritten = 0;
-        if (WideNameToWindowsCodes(codePage, hostMaps, shortName, wcslen(shortName), shortCodes,
+        if (WideNameToWindowsCodes(coding, shortName, wcslen(shortName), shortCodes,
                                    sizeof shortCodes, &shortWritten) == kNameFits &&
             IsProvenShortName(folder, shortName, name, length)) {
             if (shortWritten > capacity - 1) {
@@ -162,18 +161,20 @@ NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
             return kShortNameForm;
         }
     }
-
-    if (readsBack)
-        return kMaskedNameForm;  // the conversion has put kUnfitCharacter in already
     WCHAR masked[MAX_PATH];
-    if (length > MAX_PATH) {
-        out[0] = '\0';
-        *written = 0;
-        return kNameTooLongForm;
+    const WCHAR *given = name;
+    if (rule == kNamesAsFound && !NameReadsBackAsItself(name, length)) {
+        if (length > MAX_PATH) {
+            out[0] = '\0';
+            *written = 0;
+            return kNameTooLongForm;
+        }
+        memcpy(masked, name, length * sizeof(WCHAR));
+        MaskRewrittenCharacters(masked, length);
+        given = masked;
     }
-    memcpy(masked, name, length * sizeof(WCHAR));
-    MaskRewrittenCharacters(masked, length);
-    fit = WideNameToWindowsCodes(codePage, hostMaps, masked, length, out, capacity, written);
+    // The conversion puts kUnfitCharacter in for each character that does not fit.
+    NameFit fit = WideNameToWindowsCodes(coding, given, length, out, capacity, written);
     return fit == kNameTooLong ? kNameTooLongForm : kMaskedNameForm;
 }
 
@@ -217,8 +218,8 @@ static const WCHAR *ShortNameOf(WCHAR *prefix, size_t folderLength, const WCHAR 
     return nameStart < shortLength ? shortPath + nameStart : NULL;
 }
 
-bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
-                          const CodePageMaps *hostMaps, char *out, size_t capacity)
+bool WidePathToExactCodes(const WCHAR *path, NameRule rule, const PathCoding *coding, char *out,
+                          size_t capacity)
 {
     if (out == NULL || capacity == 0)
         return false;
@@ -234,7 +235,7 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
     size_t root = rule == kNamesAsFound ? PathRootLength(path) : 0;
     if (root > 0) {
         size_t written = 0;
-        NameFit fit = WideNameToWindowsCodes(codePage, hostMaps, path, root, out, capacity, &written);
+        NameFit fit = WideNameToWindowsCodes(coding, path, root, out, capacity, &written);
         if (fit == kNameTooLong || root > kTextUnits - 1)
             goto tooLong;
         namesAFile = fit == kNameFits;
@@ -257,14 +258,17 @@ bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
         size_t length = i - start;
         exactPrefix[prefixLength] = 0;
         size_t written = 0;
-        NameForm form = FoundNameToCodes(exactPrefix, name, length, NULL, rule, codePage, hostMaps,
-                                         out + used, capacity - used, &written);
-        // Windows is asked for a short name only for a name that needs one.
+        NameForm form =
+            NameToCodes(name, length, rule, coding, out + used, capacity - used, &written);
+        // Windows is asked for a short name only for a name that needs one, and none is
+        // looked for once the path names no file.
         const WCHAR *shortName = NULL;
-        if (form == kMaskedNameForm && namesAFile &&
-            (shortName = ShortNameOf(exactPrefix, prefixLength, name, length, shortPath)) != NULL)
-            form = FoundNameToCodes(exactPrefix, name, length, shortName, rule, codePage,
-                                    hostMaps, out + used, capacity - used, &written);
+        if (form == kMaskedNameForm) {
+            if (namesAFile)
+                shortName = ShortNameOf(exactPrefix, prefixLength, name, length, shortPath);
+            form = InexactNameToCodes(exactPrefix, name, length, shortName, rule, coding,
+                                      out + used, capacity - used, &written);
+        }
         if (form == kNameTooLongForm)
             goto tooLong;
         used += written;

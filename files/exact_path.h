@@ -23,24 +23,29 @@ enum NameForm {
     kNameTooLongForm  // it does not fit the buffer: out is the empty text
 };
 
-// Writes the name (length units) of an entry of folder (zero-terminated, ending in a
-// separator, its names all reading back as themselves) in code page codePage (0: the system's
-// ANSI code page; hostMaps: the table the result is converted with before it reaches the
-// host, or NULL) into out (capacity bytes, terminator included):
-//   - the name itself when it fits the code page (see WideNameToWindowsCodes) and, under
-//     kNamesAsFound, reads back as itself;
-//   - else shortName (zero-terminated; NULL or empty when there is none) when it fits and is
+// Writes the name (length units) in coding (see WideNameToWindowsCodes) into out (capacity
+// bytes, terminator included) and returns kLongNameForm, when it can be given as it stands: it
+// fits the code page and, under kNamesAsFound, reads back as itself. Otherwise out holds the
+// name with kUnfitCharacter for each character that does not fit, and the answer is
+// kMaskedNameForm: not yet a form to give (see InexactNameToCodes); or kNameTooLongForm, out
+// empty. Cheap: no Windows call. *written receives the bytes written without the terminator.
+NameForm NameToCodes(const WCHAR *name, size_t length, NameRule rule, const PathCoding *coding,
+                     char *out, size_t capacity, size_t *written);
+
+// For the name (length units) of an entry of folder (zero-terminated, ending in a separator,
+// its names all reading back as themselves) that NameToCodes cannot give as it stands, writes
+// into out (capacity bytes, terminator included):
+//   - shortName (zero-terminated; NULL or empty when there is none) when it fits and is
 //     proven to lead to this entry and no other: it reads back as itself, no other entry of
 //     folder answers to it, and it opens the very file the name opens, unless the name cannot
 //     be opened as it stands (short names can clash: Wine makes them from a hash of the long
-//     name, so Windows' word is not taken for it); the proof is made only then;
+//     name, so Windows' word is not taken for it);
 //   - else the name with kUnfitCharacter for each character that does not fit and, under
 //     kNamesAsFound, each that MaskRewrittenCharacters masks.
-// *written receives the bytes written without the terminator.
-NameForm FoundNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
-                          const WCHAR *shortName, NameRule rule, unsigned codePage,
-                          const CodePageMaps *hostMaps, char *out, size_t capacity,
-                          size_t *written);
+// Or kNameTooLongForm, out empty. *written receives the bytes written without the terminator.
+NameForm InexactNameToCodes(const WCHAR *folder, const WCHAR *name, size_t length,
+                            const WCHAR *shortName, NameRule rule, const PathCoding *coding,
+                            char *out, size_t capacity, size_t *written);
 
 // True when, of the entries of folder (zero-terminated, ending in a separator), exactly one
 // has the name (length units, reading back as itself), in this case: opening the name leads
@@ -52,13 +57,14 @@ bool OnlyTheEntryIsNamed(const WCHAR *folder, const WCHAR *name, size_t length);
 // True for '\\' and '/', both of which Windows reads as a separator in a path.
 bool IsPathSeparator(WCHAR unit);
 
-// Writes path (zero-terminated UTF-16, a full path) into out (capacity bytes, terminator
-// included) one name at a time with FoundNameToCodes, the short name that Windows gives for
-// each name (GetShortPathNameW) standing ready; '\' and '/' are copied. The path's root (a
+// Writes path (zero-terminated UTF-16, a full path) in coding into out (capacity bytes,
+// terminator included) one name at a time with NameToCodes and, for a name that it cannot give
+// as it stands, InexactNameToCodes with the short name that Windows gives for it
+// (GetShortPathNameW); '\' and '/' are copied. The path's root (a
 // drive "C:" or a share "\\server\share") is only converted. Once a name has come back
 // masked, the rest of the path names no file, and no short name is looked for after it.
 // Returns false, out empty, when the result needs more than capacity - 1 bytes.
-bool WidePathToExactCodes(const WCHAR *path, NameRule rule, unsigned codePage,
-                          const CodePageMaps *hostMaps, char *out, size_t capacity);
+bool WidePathToExactCodes(const WCHAR *path, NameRule rule, const PathCoding *coding, char *out,
+                          size_t capacity);
 
 #endif

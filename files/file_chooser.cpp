@@ -75,8 +75,8 @@ void TarvSetInitialFolder(HostHandle parameter, HostHandle result)
     int32_t status = kStatusOk;
     int32_t size =
         ReadTextParameter(parameter, options.initialFolder, sizeof options.initialFolder);
-    if (size != 0 && !(ScriptPathToWide(options.initialFolder, 0, NULL, kPathForDialogFolder,
-                                        folder, kTextUnits) &&
+    if (size != 0 && !(ScriptPathToWide(options.initialFolder, &kAnsiPathCoding,
+                                        kPathForDialogFolder, folder, kTextUnits) &&
                        PathExists(folder))) {
         memset(options.initialFolder, 0, sizeof options.initialFolder);
         status = kStatusIncorrectOption;
@@ -127,7 +127,7 @@ static __attribute__((noinline)) bool ShowOpenFileDialog(HostHandle parameter, W
     // Tested again: a relative folder is read from the current folder, which may have
     // changed (a dialog makes the chosen file's folder current). A folder the dialog cannot
     // take gives it none.
-    ScriptPathToWide(options.initialFolder, 0, NULL, kPathForDialogFolder, wideFolder,
+    ScriptPathToWide(options.initialFolder, &kAnsiPathCoding, kPathForDialogFolder, wideFolder,
                      kTextUnits);
 
     dialog.lStructSize = kOpenFileRecordSize;
@@ -152,8 +152,7 @@ void TarvGetFilePath(HostHandle parameter, HostHandle result)
     // Cancelled or failed: some failures leave binary data in the file buffer, which must not
     // come back as a path. A path too long for the host's text gives the empty text as well.
     if (!ShowOpenFileDialog(parameter, file) ||
-        !WidePathToExactCodes(file, kNamesAsFound, CurrentWindowsCodePage(),
-                              CurrentCodePageMaps(), path, sizeof path))
+        !WidePathToExactCodes(file, kNamesAsFound, CurrentPathCoding(), path, sizeof path))
         memset(path, 0, sizeof path);
     ConvertWindowsToHost(path);
     WriteTextResult(result, path);

@@ -124,7 +124,7 @@ void TarvChooseFolder(HostHandle parameter, HostHandle result)
     // browser can show) a path too long for the host's text: the empty text.
     if (confirmed && !(SHGetPathFromIDListW(chosen, widePath) &&
                        MaskSeparatorsInsideNames(chosen, widePath) &&
-                       WidePathToExactCodes(widePath, kNamesAsFound, 0, NULL, path,
+                       WidePathToExactCodes(widePath, kNamesAsFound, &kAnsiPathCoding, path,
                                             sizeof path)))
         memset(path, 0, sizeof path);
 

@@ -27,8 +27,8 @@ enum { kSubfolderOptionCapacity = 24 };
 // inside a walk) changes only the deferred flags, through init and shutdown; the scan
 // functions themselves do nothing then.
 struct FolderScanState {
-    // 1: the scan descends into subfolders. Set from load on; init leaves it alone.
-    int32_t useSubfolders;
+    // The scan descends into subfolders. Set from load on; init leaves it alone.
+    bool useSubfolders;
     // ';'-separated extension tokens; empty lets every file pass. Zero-filled at init.
     char extensionFilter[kTextUnits];
     // A walk is in progress (and the host may be calling from inside it).
@@ -37,13 +37,10 @@ struct FolderScanState {
     bool releaseAfterWalk;
     // An init came during the walk: the extension filter is emptied when the walk ends.
     bool resetFilterAfterWalk;
-    // The table that the list's paths were found under: their Windows code page (0 for the
-    // system's ANSI code page) and, when a table was in force, its maps.
-    unsigned listCodePage;
-    bool listHasMaps;
-    CodePageMaps listMaps;
+    // What the list's paths mean: the coding in force when they were found.
+    PathCoding listCoding;
 };
-static FolderScanState folderScan = {1, {0}, false, false, false, 0, false, CodePageMaps()};
+static FolderScanState folderScan = {true, {0}, false, false, false, PathCoding()};
 
 void ResetExtensionFilter(void)
 {
@@ -71,9 +68,9 @@ void TarvUseSubfolders(HostHandle parameter, HostHandle result)
     ReadTextParameter(parameter, option, sizeof option);
     int32_t status = kStatusOk;
     if (_stricmp(option, "on") == 0)
-        folderScan.useSubfolders = 1;
+        folderScan.useSubfolders = true;
     else if (_stricmp(option, "off") == 0)
-        folderScan.useSubfolders = 0;
+        folderScan.useSubfolders = false;
     else
         status = kStatusIncorrectOption;
     WriteStatusResult(result, status);
@@ -111,14 +108,10 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
     }
     ConvertHostToWindows(folder);
     ReleaseScanList();
-    folderScan.listCodePage = CurrentWindowsCodePage();
-    folderScan.listHasMaps = CurrentCodePageMaps() != NULL;
-    if (folderScan.listHasMaps)
-        folderScan.listMaps = *CurrentCodePageMaps();
+    folderScan.listCoding = *CurrentPathCoding();
     folderScan.walking = true;
-    bool complete = WalkFolder(folder, folderScan.extensionFilter, folderScan.useSubfolders == 1,
-                               folderScan.listCodePage,
-                               folderScan.listHasMaps ? &folderScan.listMaps : NULL);
+    bool complete = WalkFolder(folder, folderScan.extensionFilter, folderScan.useSubfolders,
+                               &folderScan.listCoding);
     folderScan.walking = false;
     if (folderScan.releaseAfterWalk) {
         folderScan.releaseAfterWalk = false;
@@ -130,17 +123,6 @@ void TarvSetFolder(HostHandle parameter, HostHandle result)
     }
     StartScanIteration();
     WriteStatusResult(result, complete ? kStatusOk : kStatusCannotIterateDirectory);
-}
-
-// True when the table in force is the one the list was found under.
-static bool ListTableInForce(void)
-{
-    const CodePageMaps *current = CurrentCodePageMaps();
-    if (CurrentWindowsCodePage() != folderScan.listCodePage ||
-        (current != NULL) != folderScan.listHasMaps)
-        return false;
-    return current == NULL ||
-           memcmp(current, &folderScan.listMaps, sizeof folderScan.listMaps) == 0;
 }
 
 // Writes the next found path, in host codes, and moves on. The parameter is not read. With no
@@ -157,16 +139,15 @@ void TarvGetNextFilePath(HostHandle parameter, HostHandle result)
     char entry[kTextUnits];
     if (!TakeNextScanEntry(entry, sizeof entry))
         return;
-    if (ListTableInForce()) {
+    if (SamePathCoding(CurrentPathCoding(), &folderScan.listCoding)) {
         ConvertWindowsToHost(entry);
         WriteTextResult(result, entry);
         return;
     }
     WCHAR wide[kTextUnits];
     char path[kTextUnits];
-    if (!WindowsCodesToWide(entry, folderScan.listCodePage, wide, kTextUnits) ||
-        !WidePathToExactCodes(wide, kNamesAsGiven, CurrentWindowsCodePage(),
-                              CurrentCodePageMaps(), path, sizeof path))
+    if (!WindowsCodesToWide(entry, folderScan.listCoding.codePage, wide, kTextUnits) ||
+        !WidePathToExactCodes(wide, kNamesAsGiven, CurrentPathCoding(), path, sizeof path))
         memset(path, 0, sizeof path);  // cannot be given whole: the empty text, not a part
     ConvertWindowsToHost(path);
     WriteTextResult(result, path);

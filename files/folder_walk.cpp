@@ -57,7 +57,7 @@ struct WalkState {
     char prefix[kTextUnits];
     size_t prefixLength;
     // A found name's own conversion (the one the extension test reads), and, for a name that
-    // is not exact, the name as the host will get it (see FoundNameToCodes); used between the
+    // is not exact, the name as the host will get it (see InexactNameToCodes); used between the
     // conversion and the use, never across a level of the walk. Here rather than on the stack
     // because the walk recurses once per level; so is a folder's path on the way down, when
     // it is looked up.
@@ -68,9 +68,7 @@ struct WalkState {
     // The settings, fixed from the start.
     const char *filter;
     bool subfolders;
-    unsigned codePage;
-    CodePageMaps maps;
-    const CodePageMaps *hostMaps;  // &maps, or NULL when no table is in force
+    const PathCoding *coding;  // the caller's, which no call changes while a walk runs
     LeadBytes leadBytes;
     const LeadBytes *leads;  // &leadBytes when names are in a double-byte code page
 
@@ -173,26 +171,21 @@ static void NoteCutShort(void)
     }
 }
 
-// Puts the found entry's own name (length units), converted, into walk.foundLongName. Returns
-// false when it does not fit the buffer; *exact tells whether it came back whole and reads
-// back as itself, so that the host can have it as it is.
-static bool ConvertLongName(const WIN32_FIND_DATAW *entry, size_t length, bool *exact)
+// Puts the found entry's own name (length units), converted, into walk.foundLongName, and
+// says whether the host can have it as it stands (NameToCodes).
+static NameForm ConvertFoundName(const WIN32_FIND_DATAW *entry, size_t length, size_t *written)
 {
-    size_t written = 0;
-    NameFit fit = WideNameToWindowsCodes(walk.codePage, walk.hostMaps, entry->cFileName, length,
-                                         walk.foundLongName, sizeof walk.foundLongName, &written);
-    *exact = fit == kNameFits && NameReadsBackAsItself(entry->cFileName, length);
-    return fit != kNameTooLong;
+    return NameToCodes(entry->cFileName, length, kNamesAsFound, walk.coding, walk.foundLongName,
+                       sizeof walk.foundLongName, written);
 }
 
-// For an entry whose name is not exact: its proven short name, or the name masked, into
-// walk.foundName (see FoundNameToCodes).
-static NameForm ConvertInexactName(const WIN32_FIND_DATAW *entry, size_t length)
+// For an entry whose name cannot be given as it stands: its proven short name, or the name
+// masked, into walk.foundName (see InexactNameToCodes).
+static NameForm ConvertInexactName(const WIN32_FIND_DATAW *entry, size_t length, size_t *written)
 {
-    size_t written = 0;
-    return FoundNameToCodes(walk.folder, entry->cFileName, length, entry->cAlternateFileName,
-                            kNamesAsFound, walk.codePage, walk.hostMaps, walk.foundName,
-                            sizeof walk.foundName, &written);
+    return InexactNameToCodes(walk.folder, entry->cFileName, length, entry->cAlternateFileName,
+                              kNamesAsFound, walk.coding, walk.foundName, sizeof walk.foundName,
+                              written);
 }
 
 // The name by which the walk enters a subfolder, with its codes for the paths below it in
@@ -203,15 +196,13 @@ static NameForm ConvertInexactName(const WIN32_FIND_DATAW *entry, size_t length)
 // also when the user cancelled while the name was proven.
 static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char **codes)
 {
-    size_t length = wcslen(entry->cFileName);
-    bool exact = false;
-    if (!ConvertLongName(entry, length, &exact))
-        return NULL;
+    size_t length = wcslen(entry->cFileName), written = 0;
+    NameForm form = ConvertFoundName(entry, length, &written);
     *codes = walk.foundLongName;
-    if (exact)
-        return entry->cFileName;
+    if (form != kMaskedNameForm)
+        return form == kLongNameForm ? entry->cFileName : NULL;
     *codes = walk.foundName;
-    NameForm form = ConvertInexactName(entry, length);
+    form = ConvertInexactName(entry, length, &written);
     if (!ScanProgressTick())
         return NULL;
     switch (form) {
@@ -227,11 +218,12 @@ static const WCHAR *SubfolderEntryName(const WIN32_FIND_DATAW *entry, const char
     }
 }
 
-// For a file that passes the extension filter: its name as the host will get it, with its
-// length in *handedLength; NULL when it does not fit the buffers, or the user cancelled while
-// it was proven. Most names are plain ASCII, taken in one pass (PlainNameToCodes) with nothing
-// measured again; any other goes the full way.
-static const char *HandedFileName(const WIN32_FIND_DATAW *entry, size_t *handedLength)
+// The name of a file found, as the host will get it, with its length in *handedLength, when it
+// passes the extension filter (which reads the name's own conversion); NULL when it does not,
+// when it does not fit the buffers, or when the user cancelled while it was proven. Most names
+// are plain ASCII, taken in one pass (PlainNameToCodes) with nothing measured again; any other
+// goes the full way.
+static const char *MatchingFileName(const WIN32_FIND_DATAW *entry, size_t *handedLength)
 {
     if (PlainNameToCodes(entry->cFileName, walk.foundLongName, sizeof walk.foundLongName,
                          handedLength))
@@ -239,18 +231,15 @@ static const char *HandedFileName(const WIN32_FIND_DATAW *entry, size_t *handedL
                    ? walk.foundLongName
                    : NULL;
     size_t length = wcslen(entry->cFileName);
-    bool exact = false;
-    if (!ConvertLongName(entry, length, &exact) ||
+    NameForm form = ConvertFoundName(entry, length, handedLength);
+    if (form == kNameTooLongForm ||
         !MatchesExtensionFilter(walk.foundLongName, walk.filter, walk.leads))
         return NULL;
-    const char *name = walk.foundLongName;
-    if (!exact)
-        name = ConvertInexactName(entry, length) == kNameTooLongForm || !ScanProgressTick()
-                   ? NULL
-                   : walk.foundName;
-    if (name != NULL)
-        *handedLength = strlen(name);
-    return name;
+    if (form == kLongNameForm)
+        return walk.foundLongName;
+    return ConvertInexactName(entry, length, handedLength) != kNameTooLongForm && ScanProgressTick()
+               ? walk.foundName
+               : NULL;
 }
 
 // Appends name (nameLength units) and codes (its Windows codes, codesLength bytes), each with
@@ -364,7 +353,7 @@ static bool ScanFolder(bool linked, size_t readBeforeAt)
             } else if ((entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) == 0 &&
                        level->readBeforeAt == 0) {
                 size_t nameLength = 0;
-                const char *name = HandedFileName(&entry, &nameLength);
+                const char *name = MatchingFileName(&entry, &nameLength);
                 if (name != NULL) {
                     goOn = AppendScanEntry(walk.prefix, walk.prefixLength, name, nameLength);
                     if (goOn)
@@ -380,17 +369,12 @@ static bool ScanFolder(bool linked, size_t readBeforeAt)
 }
 
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
-                unsigned codePage, const CodePageMaps *hostMaps)
+                const PathCoding *coding)
 {
     walk.filter = extensionFilter;
     walk.subfolders = subfolders;
-    walk.codePage = codePage;
-    walk.hostMaps = NULL;
-    if (hostMaps != NULL) {
-        walk.maps = *hostMaps;
-        walk.hostMaps = &walk.maps;
-    }
-    walk.leads = codePage == 0 ? AnsiLeadBytes(&walk.leadBytes) : NULL;
+    walk.coding = coding;
+    walk.leads = coding->codePage == 0 ? AnsiLeadBytes(&walk.leadBytes) : NULL;
     LeaveSubfolder(0, 0);
 
     // The walk reads the folder as Windows resolves it, and the paths handed out begin with
@@ -399,9 +383,8 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
     // is taken for one that does not exist.
     WCHAR wide[kTextUnits];
     char codes[kTextUnits];
-    if (!ScriptPathToWide(folder, walk.codePage, walk.hostMaps, kPathForScan, wide, kTextUnits) ||
-        !WidePathToExactCodes(wide, kNamesAsGiven, walk.codePage, walk.hostMaps, codes,
-                              sizeof codes) ||
+    if (!ScriptPathToWide(folder, coding, kPathForScan, wide, kTextUnits) ||
+        !WidePathToExactCodes(wide, kNamesAsGiven, coding, codes, sizeof codes) ||
         !AppendToWalkPaths(wide, wcslen(wide), codes, strlen(codes)))
         return true;
 

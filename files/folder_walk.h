@@ -4,22 +4,22 @@
 
 #include "encoding/codepage.h"
 
-// Adds the files of folder (zero-terminated, Windows codes of codePage: 1250, 1251, 1252, or 0
-// for the system's ANSI code page) that pass extensionFilter (see MatchesExtensionFilter) to
-// the scan list, in the order the search delivers them; with subfolders, descends into each
-// subfolder (hidden ones included) where it stands. Hidden files are left out, and so are "."
-// and "..". hostMaps: the table whose codes the list's paths go to the host in, or NULL.
+// Adds the files of folder (zero-terminated, Windows codes of coding, whose table, if any, is
+// the one the list's paths go to the host in; it stays as it is until the walk ends) that pass
+// extensionFilter (see MatchesExtensionFilter) to the scan list, in the order the folder lists
+// them; with subfolders, descends into each subfolder (hidden ones included) where it stands.
+// Hidden files are left out, and so are "." and "..".
 //   - Each entry is the folder as Windows resolves it (the full path that ScriptPathToWide
 //     gives, in codes as WidePathToExactCodes gives them: "sub" is the current folder's, for
 //     good), "\" unless it ends with one, the path below it, and the name, each name as
-//     FoundNameToCodes gives it: itself when it fits the code page and reads back as itself,
-//     else its proven short name, else masked with kUnfitCharacter.
+//     NameToCodes and InexactNameToCodes give it: itself when it fits the code page and reads
+//     back as itself, else its proven short name, else masked with kUnfitCharacter.
 //   - A folder text that names no file by the rules of ScriptPathToWide (a lone lead byte of a
 //     double-byte code page, a wildcard, a device or the object manager, a "\\?\" path with
-//     a name ending in '.' or a blank) adds nothing, as
-//     does a folder that does not exist or cannot be read. A folder whose search pattern
-//     (path, "\", "*.*") would pass kShellPathUnits characters of UTF-16 is not read: the
-//     file functions reach no longer path.
+//     a name ending in '.' or a blank) adds nothing, as does a folder that does not exist or
+//     cannot be read. A folder whose search pattern (path, "\", "*.*") would pass
+//     kShellPathUnits characters of UTF-16 is not read: the file functions reach no longer
+//     path.
 //   - A subfolder whose name does not read back as itself ("sub.", "a\.." under Wine) is
 //     entered by its proven short name, or not at all.
 //   - Each folder is walked once, whatever leads to it: a link, a link that a share shows as
@@ -36,6 +36,6 @@
 // cancelled, or the table of folders entered could not grow (files/folder_table.h).
 // The entries appended until then stay. Otherwise true, whatever was found.
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
-                unsigned codePage, const CodePageMaps *hostMaps);
+                const PathCoding *coding);
 
 #endif

@@ -35,7 +35,7 @@ void TarvOpenFile(HostHandle parameter, HostHandle result)
     int32_t status = kStatusFileNotFound;
     if (ReadTextParameter(parameter, path, sizeof path) > 0) {
         ConvertHostToWindows(path);
-        if (ScriptPathToWide(path, CurrentWindowsCodePage(), NULL, kPathForShell, widePath,
+        if (ScriptPathToWide(path, CurrentCodePageAlone(), kPathForShell, widePath,
                              kTextUnits) &&
             PathExists(widePath)) {
             // A file type's handler may be a COM object.

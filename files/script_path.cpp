@@ -18,14 +18,14 @@ static size_t MostUnitsFor(PathUse use)
     return use == kPathForDialogFolder ? kDialogFolderUnits : kShellPathUnits;
 }
 
-// True when units (length of them) read back in the code page as the very bytes of text.
-static bool ReadsBackAsItself(const char *text, unsigned codePage, const CodePageMaps *hostMaps,
-                              const WCHAR *units, size_t length)
+// True when units (length of them) read back in coding as the very bytes of text.
+static bool ReadsBackAsItself(const char *text, const PathCoding *coding, const WCHAR *units,
+                              size_t length)
 {
     char back[kTextUnits];
     size_t backLength = 0;
-    return WideNameToWindowsCodes(codePage, hostMaps, units, length, back, sizeof back,
-                                  &backLength) == kNameFits &&
+    return WideNameToWindowsCodes(coding, units, length, back, sizeof back, &backLength) ==
+               kNameFits &&
            backLength == strlen(text) && memcmp(back, text, backLength) == 0;
 }
 
@@ -93,13 +93,13 @@ static size_t ResolvePath(const WCHAR *path, size_t most, WCHAR *resolved)
     return IsVerbatimPath(resolved) && HasNameEndingInDotOrBlank(resolved) ? 0 : length;
 }
 
-bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *hostMaps,
-                      PathUse use, WCHAR *out, size_t capacity)
+bool ScriptPathToWide(const char *path, const PathCoding *coding, PathUse use, WCHAR *out,
+                      size_t capacity)
 {
     WCHAR resolved[kResolvedCapacity];
     size_t length = 0;
-    bool admitted = WindowsCodesToWide(path, codePage, out, capacity) && !IsBlank(out) &&
-                    ReadsBackAsItself(path, codePage, hostMaps, out, wcslen(out)) &&
+    bool admitted = WindowsCodesToWide(path, coding->codePage, out, capacity) && !IsBlank(out) &&
+                    ReadsBackAsItself(path, coding, out, wcslen(out)) &&
                     !HasWildcard(out) && !IsDeviceName(out) &&
                     (length = ResolvePath(out, MostUnitsFor(use), resolved)) != 0 &&
                     length < capacity && !HasWildcard(resolved) && !IsDeviceName(resolved);

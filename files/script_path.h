@@ -27,17 +27,16 @@ enum {
     kDialogFolderUnits = 257
 };
 
-// Reads path (zero-terminated Windows codes of codePage: 1250, 1251, 1252, or 0 for the
-// system's ANSI code page) and resolves it as Win32 does, into out as UTF-16 (capacity units,
-// terminator included): the full path that Windows acts on, for the caller to hand to Windows
-// as it stands. GetFullPathNameW resolves every path against the current folder but one that
-// begins "\\?\", which Win32 takes as it stands ("//?/" is no such path: Win32 normalises it).
-// hostMaps: the table whose codes the path goes back to the host in, when part of it is handed
-// back (the scan's paths begin with it); NULL otherwise. Returns false, out empty, when the
-// path names no file:
+// Reads path (zero-terminated Windows codes of coding: its table, if any, is the one whose
+// codes the path goes back to the host in, when part of it is handed back, as the scan's paths
+// begin with it) and resolves it as Win32 does, into out as UTF-16 (capacity units, terminator
+// included): the full path that Windows acts on, for the caller to hand to Windows as it
+// stands. GetFullPathNameW resolves every path against the current folder but one that begins
+// "\\?\", which Win32 takes as it stands ("//?/" is no such path: Win32 normalises it).
+// Returns false, out empty, when the path names no file:
 //   - it is empty or blank, or does not read back as itself in the code page (a lone lead
 //     byte reads as a character of its own, U+30FB in code page 932, and another file would
-//     be reached), nor, given hostMaps, through that table;
+//     be reached), nor through coding's table;
 //   - it or its resolved path holds '*' or '?', which the shell and the search read as
 //     wildcards;
 //   - it or its resolved path names a device or is in the device or object-manager namespace
@@ -49,7 +48,7 @@ enum {
 //   - its resolved path is longer than the use takes (PathUse), or than out.
 // UNC paths, "\\?\C:\...", '/' for '\' and a trailing separator pass; out has each '/' as the
 // '\' that Win32 reads it as, but in a "\\?\" path.
-bool ScriptPathToWide(const char *path, unsigned codePage, const CodePageMaps *hostMaps,
-                      PathUse use, WCHAR *out, size_t capacity);
+bool ScriptPathToWide(const char *path, const PathCoding *coding, PathUse use, WCHAR *out,
+                      size_t capacity);
 
 #endif
