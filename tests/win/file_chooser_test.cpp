@@ -250,7 +250,8 @@ TEST_F(FileChooserTest, SetDialogFilterAnswersAndStoresAsDocumented)
 }
 
 // Every accept and reject case of the stored initial folder, with what the next dialog
-// receives; the name is stored exactly as given (no conversion, no trimming).
+// receives: the name stored exactly as given (no conversion, no trimming), as Windows resolves
+// it when the dialog opens, and nothing where it has grown too long for the dialog since.
 TEST_F(FileChooserTest, SetInitialFolderAnswersAndStoresAsDocumented)
 {
     const std::string scratch = TestScratchFolder();
@@ -259,12 +260,18 @@ TEST_F(FileChooserTest, SetInitialFolderAnswersAndStoresAsDocumented)
     ASSERT_TRUE(MakeFile(file));
     ASSERT_TRUE(CreateDirectoryA(western.c_str(), NULL));
     const std::string previous = "C:\\windows";
+    // The current folder in which "rel" resolves to 258 units, one more than the dialog takes.
+    const std::string deep = scratch + "\\" + std::string(258 - 4 - scratch.size() - 1, 'd');
+    ASSERT_TRUE(CreateDirectoryA((scratch + "\\rel").c_str(), NULL) && CreateDirectoryA(deep.c_str(), NULL));
 
     const struct {
         std::string folder;
         const char *status;
         std::string stored;  // what the next dialog starts in
+        std::string currentAtDialog{};  // the current folder when it opens; empty: scratch
     } cases[] = {
+        {"rel", kOk, scratch + "\\rel"},  // read from the current folder when the dialog opens
+        {"rel", kOk, "", deep},
         {scratch, kOk, scratch},
         {scratch + "\\", kOk, scratch + "\\"},
         {file, kOk, file},               // a file's name is accepted too
@@ -277,7 +284,9 @@ TEST_F(FileChooserTest, SetInitialFolderAnswersAndStoresAsDocumented)
     for (const auto &c : cases) {
         SCOPED_TRACE(Printable(c.folder));
         ASSERT_EQ(kOk, SetStatus(kTarvSetInitialFolder, previous));
+        ASSERT_TRUE(SetCurrentDirectoryA(scratch.c_str()));
         EXPECT_EQ(c.status, SetStatus(kTarvSetInitialFolder, c.folder));
+        ASSERT_TRUE(SetCurrentDirectoryA((c.currentAtDialog.empty() ? scratch : c.currentAtDialog).c_str()));
         EXPECT_EQ(c.stored, ShowDialog().initialFolder);
     }
 }

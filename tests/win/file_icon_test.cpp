@@ -281,6 +281,7 @@ TEST_F(ClipboardTest, MissingPathAnswers001AndLeavesTheClipboardAsItWas)
         {missing, true}, {"\\\\?\\" + missing, true},
         {TestScratchFolder() + "\\*.txt", false}, {TestScratchFolder() + "\\?.txt", false},
         {TestScratchFolder() + "\\*", false}, {padded + "\\e.txt\\nothing.txt", false},
+        {padded + "\\x.txt", true}, {padded + "\\xx.txt", false},  // 259 units whole, 260 not
         {padded + "\\q\\NULxxxx.txt", false},
         {"NUL", false}, {"COM1", false}, {TestScratchFolder() + "\\aux.txt", false},
         {"\\?\?\\GLOBALROOT\\Device\\Null", false}, {"\\?\?\\C:\\windows\\notepad.exe", false},

@@ -295,6 +295,8 @@ TEST_F(ScanWatchTest, ALinkedFolderCutShortIsWalkedAgainFromAShorterWay)
     } trees[] = {
         {"a linked folder with subfolders", 255,
          "mkdir -p target/s/u; : >target/t.txt; : >target/s/s.txt; : >target/s/u/u.txt", "\\t.txt \\s\\s.txt \\u\\u.txt"},
+        {"a subfolder whose name does not fit", 255,  // 255 units and its name pass 259
+         "mkdir -p target/ssssssssssss; : >target/t.txt; : >target/ssssssssssss/s.txt", "\\t.txt \\s.txt"},
         {"a link in it, only through it", 253,
          "mkdir -p target in/u; : >target/t.txt; : >in/i.txt; : >in/u/u.txt; ln -s ../in target/s", "\\t.txt \\i.txt \\u\\u.txt"},
         {"a link in it, and a direct way", 253,
