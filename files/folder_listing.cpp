@@ -29,15 +29,20 @@ static_assert(offsetof(DirectoryRecord, fileId) == 96 && offsetof(DirectoryRecor
               "FILE_ID_BOTH_DIR_INFO");
 typedef BOOL(WINAPI *DirectoryQuery)(HANDLE, int, LPVOID, DWORD);
 
-// The system's GetFileInformationByHandleEx for the walk in progress, or NULL.
-static DirectoryQuery directoryQuery;
+// How the walk in progress reads folders. Set at each walk's start; a nested call never
+// starts a walk.
+struct FolderListingState {
+    DirectoryQuery directoryQuery;  // the system's GetFileInformationByHandleEx; NULL: searches
+};
+static FolderListingState folderListing;
 
 void BeginFolderListings(void)
 {
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    directoryQuery = kernel != NULL ? (DirectoryQuery)(void (*)(void))GetProcAddress(
-                                          kernel, "GetFileInformationByHandleEx")
-                                    : NULL;
+    folderListing.directoryQuery =
+        kernel != NULL ? (DirectoryQuery)(void (*)(void))GetProcAddress(
+                             kernel, "GetFileInformationByHandleEx")
+                       : NULL;
 }
 
 static const DirectoryRecord *RecordAt(const FolderListing *listing, size_t offset)
@@ -50,8 +55,8 @@ static bool ReadRecords(FolderListing *listing)
 {
     listing->next = kNoListedRecord;
     if (!ScanProgressTick() ||
-        !directoryQuery(listing->handle, kFileIdBothDirectoryInfo, listing->buffer.bytes,
-                        sizeof listing->buffer.bytes))
+        !folderListing.directoryQuery(listing->handle, kFileIdBothDirectoryInfo,
+                                      listing->buffer.bytes, sizeof listing->buffer.bytes))
         return false;
     listing->next = 0;
     return true;
@@ -88,7 +93,7 @@ bool OpenFolderListing(WCHAR *folder, size_t length, FolderListing *listing)
 {
     static const WCHAR kAllEntries[] = L"*.*";
     listing->handle = INVALID_HANDLE_VALUE;
-    listing->bySearch = directoryQuery == NULL;
+    listing->bySearch = folderListing.directoryQuery == NULL;
     listing->searchPending = false;
     listing->next = kNoListedRecord;
     listing->ownIndex = 0;
