@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the folder-scan benchmark for Windows and runs it under Wine: the scan of a generated
-# tree of 100,000 files through the host emulator, beside a bare FindFirstFileW walk; then
+# Builds the folder-scan benchmark for Windows and runs it under Wine: the scan of generated
+# trees (100,000 files in 1,000 folders, and 51,000 files in 5,100 small folders) through the
+# host emulator, beside a bare FindFirstFileW walk; then
 # the scan list's ceiling and the scan of a folder with a link to the root (scan_ceiling).
 # Prints figures and their verdicts against the targets; fails only when paths come back wrong.
 # usage: bench-scan.sh [build dir [folders [files-per-folder [repetitions]]]]
