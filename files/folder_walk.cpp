@@ -368,6 +368,18 @@ static bool ScanFolder(bool linked, size_t readBeforeAt)
     return goOn && !walk.tableFull && ScanProgressTick();
 }
 
+// True when written (a script's folder) is resolved (the full path Windows resolves it to, in
+// the same codes) but that it may have '/' for '\\', which Win32 reads alike: a full path
+// without a name that Windows would rewrite ("x.", "..").
+static bool IsResolvedAsWritten(const char *written, const char *resolved)
+{
+    for (; *written != '\0'; written++, resolved++) {
+        if (*written != *resolved && !(*written == '/' && *resolved == '\\'))
+            return false;
+    }
+    return *resolved == '\0';
+}
+
 bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders,
                 const PathCoding *coding)
 {
@@ -379,13 +391,16 @@ bool WalkFolder(const char *folder, const char *extensionFilter, bool subfolders
 
     // The walk reads the folder as Windows resolves it, and the paths handed out begin with
     // that full path, so that each still names its file when the current folder has changed
-    // (in the host, opening a file through a dialog changes it). A folder that names no file
-    // is taken for one that does not exist.
+    // (in the host, opening a file through a dialog changes it): as the script wrote it when
+    // it wrote that path. A folder that names no file is taken for one that does not exist.
     WCHAR wide[kTextUnits];
     char codes[kTextUnits];
     if (!ScriptPathToWide(folder, coding, kPathForScan, wide, kTextUnits) ||
-        !WidePathToExactCodes(wide, kNamesAsGiven, coding, codes, sizeof codes) ||
-        !AppendToWalkPaths(wide, wcslen(wide), codes, strlen(codes)))
+        !WidePathToExactCodes(wide, kNamesAsGiven, coding, codes, sizeof codes))
+        return true;
+    if (IsResolvedAsWritten(folder, codes))
+        memcpy(codes, folder, strlen(folder));
+    if (!AppendToWalkPaths(wide, wcslen(wide), codes, strlen(codes)))
         return true;
 
     walk.depth = 0;

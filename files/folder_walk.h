@@ -11,9 +11,10 @@
 // Hidden files are left out, and so are "." and "..".
 //   - Each entry is the folder as Windows resolves it (the full path that ScriptPathToWide
 //     gives, in codes as WidePathToExactCodes gives them: "sub" is the current folder's, for
-//     good), "\" unless it ends with one, the path below it, and the name, each name as
-//     NameToCodes and InexactNameToCodes give it: itself when it fits the code page and reads
-//     back as itself, else its proven short name, else masked with kUnfitCharacter.
+//     good; as written where that is the full path, '/' aside), "\" unless it ends with one,
+//     the path below it, and the name, each name as NameToCodes and InexactNameToCodes give
+//     it: itself when it fits the code page and reads back as itself, else its proven short
+//     name, else masked with kUnfitCharacter.
 //   - A folder text that names no file by the rules of ScriptPathToWide (a lone lead byte of a
 //     double-byte code page, a wildcard, a device or the object manager, a "\\?\" path with
 //     a name ending in '.' or a blank) adds nothing, as does a folder that does not exist or

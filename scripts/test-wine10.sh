@@ -33,18 +33,22 @@ cmake --build "$build/win" -j"$(nproc)"
 
 # ---- the Debian 13 root ----------------------------------------------------------------------
 # What the Wine tests need there: Wine in both architectures, CTest, and the tools of the
-# package checks (python3-markdown, zip, the signing tools).
-if [ ! -f "$system/.tarvel-ready" ]; then
+# package checks (python3-markdown, zip, the signing tools, and git, from whose commits the
+# package is built). The root notes the list it has, and takes any package added to it since.
+packages='wine wine32:i386 wine64 cmake python3 python3-markdown zip unzip osslsigncode openssl git'
+if [ ! -x "$system/usr/bin/apt-get" ]; then
     rm -rf "$system"
     mkdir -p "$wine10"
     echo "test-wine10.sh: making a Debian 13 root in $system"
     debootstrap --variant=minbase trixie "$system" "$mirror" >"$wine10/debootstrap.log" 2>&1 ||
         { tail -20 "$wine10/debootstrap.log" >&2; echo "test-wine10.sh: debootstrap failed" >&2; exit 1; }
-    chroot "$system" /bin/sh -c 'dpkg --add-architecture i386 && apt-get update -qq &&
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            wine wine32:i386 wine64 cmake python3 python3-markdown zip unzip osslsigncode openssl' >"$wine10/install.log" 2>&1 ||
+fi
+if [ "$(cat "$system/.tarvel-ready" 2>/dev/null)" != "$packages" ]; then
+    chroot "$system" /bin/sh -c "dpkg --add-architecture i386 && apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $packages" \
+        >"$wine10/install.log" 2>&1 ||
         { tail -20 "$wine10/install.log" >&2; echo "test-wine10.sh: installing Wine 10 failed" >&2; exit 1; }
-    touch "$system/.tarvel-ready"
+    printf '%s\n' "$packages" >"$system/.tarvel-ready"
 fi
 
 # The package check dates its zips by the release commit, which git knows out here.

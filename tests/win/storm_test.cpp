@@ -753,14 +753,18 @@ protected:
         }
         scan_ = ScanModel();
         scan_.locale = locale_;
-        // The scan reads the folder as Windows resolves it, and its paths begin with that.
-        std::wstring folder = ResolvedByGate(HostPathAsWide(call.text, locale_), kShellPathLimit);
+        // The scan reads the folder as Windows resolves it, and its paths begin with that, as
+        // the script wrote it where that was the full path, '/' aside.
+        std::wstring given = HostPathAsWide(call.text, locale_), written = given;
+        std::wstring folder = ResolvedByGate(given, kShellPathLimit);
+        std::replace(written.begin(), written.end(), L'/', L'\\');
+        std::wstring handed = (written == folder ? given : folder) + (folder.back() == L'\\' ? L"" : L"\\");
         const char *treeFolder = IsAscii(call.text) && !folder.empty() ? TreeFolderOf(folder) : NULL;
         if (treeFolder != NULL) {
-            ExpectTreeScan(Narrow(folder), treeFolder);
+            ExpectTreeScan(Narrow(handed), treeFolder);
         } else if (!folder.empty()) {
             scan_.predicted = false;
-            scan_.folder = folder + (folder.back() == L'\\' ? L"" : L"\\");
+            scan_.folder = handed;
             scan_.since = callStart_;
         }  // else the path names no folder, and nothing is found
         // A heap that cannot be had stops the walk at its first file; a list that cannot double
@@ -792,10 +796,10 @@ protected:
     }
 
     // The files below `scanned` (and, with subfolders, in its subfolders) that pass the filter,
-    // each as the scan keeps it under the table in force.
-    void ExpectTreeScan(const std::string &given, const std::string &scanned)
+    // each as the scan keeps it under the table in force, after prefix (its folder's path as
+    // the scan hands it out, with the separator).
+    void ExpectTreeScan(const std::string &prefix, const std::string &scanned)
     {
-        std::string prefix = given + (given.back() == '\\' ? "" : "\\");
         for (std::string folder : kTreeFolders) {
             bool below = scanned.empty() ? !folder.empty() : folder.rfind(scanned + "\\", 0) == 0;
             if (folder != scanned && !(useSubfolders_ && below))
