@@ -33,9 +33,11 @@ cmake --build "$build/win" -j"$(nproc)"
 
 # ---- the Debian 13 root ----------------------------------------------------------------------
 # What the Wine tests need there: Wine in both architectures, CTest, and the tools of the
-# package checks (python3-markdown, zip, the signing tools, and git, from whose commits the
-# package is built). The root notes the list it has, and takes any package added to it since.
-packages='wine wine32:i386 wine64 cmake python3 python3-markdown zip unzip osslsigncode openssl git'
+# package checks (python3-markdown, zip, the signing tools, git, from whose commits the package
+# is built, and the module's binutils, which read a crash address). The root notes the list it
+# has, and takes any package added to it since.
+packages='wine wine32:i386 wine64 cmake python3 python3-markdown zip unzip osslsigncode openssl'
+packages="$packages git binutils-mingw-w64-i686"
 if [ ! -x "$system/usr/bin/apt-get" ]; then
     rm -rf "$system"
     mkdir -p "$wine10"

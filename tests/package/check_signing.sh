@@ -31,11 +31,14 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 1 -su
     -addext basicConstraints=critical,CA:true -addext keyUsage=critical,keyCertSign >openssl.log 2>&1 ||
     { cat openssl.log >&2; fail "openssl could not make the test CA"; }
 # certificate NAME DAYS PURPOSE CHAIN PASSWORD: NAME.pfx, a certificate valid for DAYS (-1: it
-# expired a day ago) for PURPOSE, with the CA's certificate when CHAIN is "chain".
+# expired a day ago) for PURPOSE, with the CA's certificate when CHAIN is "chain". OpenSSL 3.0
+# takes a negative -days, 3.4 and later only the dates.
 certificate() {
     openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=tarvel test $1" &&
     printf 'basicConstraints=CA:false\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext" &&
-    openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days "$2" -extfile "$1.ext" -out "$1.pem" &&
+    { openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days "$2" -extfile "$1.ext" -out "$1.pem" ||
+      openssl x509 -req -in "$1.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -extfile "$1.ext" -out "$1.pem" \
+          -not_before "$(date -u -d "$2 days 1 day ago" +%Y%m%d%H%M%SZ)" -not_after "$(date -u -d "$2 days" +%Y%m%d%H%M%SZ)"; } &&
     openssl pkcs12 -export -inkey "$1.key" -in "$1.pem" $([ "$4" != chain ] || echo -certfile ca.pem) \
         -out "$1.pfx" -passout "pass:$5"
 } >>openssl.log 2>&1
