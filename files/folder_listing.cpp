@@ -45,9 +45,24 @@ void BeginFolderListings(void)
                        : NULL;
 }
 
+// The record at offset of the buffer, when it lies inside it whole, its name included; NULL
+// otherwise, so that what the system wrote is read only where it fits.
 static const DirectoryRecord *RecordAt(const FolderListing *listing, size_t offset)
 {
-    return (const DirectoryRecord *)(listing->buffer.bytes + offset);
+    const size_t header = offsetof(DirectoryRecord, fileName);
+    if (offset > sizeof listing->buffer.bytes - header)
+        return NULL;
+    const DirectoryRecord *record = (const DirectoryRecord *)(listing->buffer.bytes + offset);
+    return record->fileNameLength <= sizeof listing->buffer.bytes - header - offset ? record
+                                                                                   : NULL;
+}
+
+// The offset of the record after record (at offset), or kNoListedRecord after the last.
+static size_t NextRecordOffset(size_t offset, const DirectoryRecord *record)
+{
+    return record->nextEntryOffset != 0 && record->nextEntryOffset <= kListingBufferBytes
+               ? offset + record->nextEntryOffset
+               : kNoListedRecord;
 }
 
 // Reads the next buffer of records; false at the end, on an error, or after a cancel.
@@ -76,15 +91,14 @@ static unsigned long long HashBytes(unsigned long long hash, const void *bytes, 
 static void NoteFirstRecords(FolderListing *listing)
 {
     unsigned long long hash = 14695981039346656037ull;
-    for (size_t offset = 0;;) {
-        const DirectoryRecord *record = RecordAt(listing, offset);
+    const DirectoryRecord *record = NULL;
+    for (size_t offset = 0;
+         offset != kNoListedRecord && (record = RecordAt(listing, offset)) != NULL;
+         offset = NextRecordOffset(offset, record)) {
         hash = HashBytes(hash, &record->fileId, sizeof record->fileId);
         hash = HashBytes(hash, record->fileName, record->fileNameLength);
         if (record->fileNameLength == sizeof(WCHAR) && record->fileName[0] == L'.')
             listing->ownIndex = (ULONGLONG)record->fileId.QuadPart;
-        if (record->nextEntryOffset == 0)
-            break;
-        offset += record->nextEntryOffset;
     }
     listing->fingerprint = hash | 1;  // never 0, which stands for none
 }
@@ -145,8 +159,11 @@ bool NextListedEntry(FolderListing *listing, WIN32_FIND_DATAW *entry)
         if (listing->next == kNoListedRecord && !ReadRecords(listing))
             return false;
         const DirectoryRecord *record = RecordAt(listing, listing->next);
-        listing->next = record->nextEntryOffset != 0 ? listing->next + record->nextEntryOffset
-                                                     : kNoListedRecord;
+        if (record == NULL) {
+            listing->next = kNoListedRecord;
+            continue;
+        }
+        listing->next = NextRecordOffset(listing->next, record);
         // No name of a Windows folder is longer; one cut to fit would be another name.
         if (CopyName(record->fileName, record->fileNameLength / sizeof(WCHAR), entry->cFileName,
                      MAX_PATH) &&

@@ -149,6 +149,11 @@ DirectoryQuery realDirectoryQuery;
 void (*changeRecord)(BYTE *record);
 void ClearLinkFlag(BYTE *record) { *(DWORD *)(record + kRecordAttributes) &= ~(DWORD)FILE_ATTRIBUTE_REPARSE_POINT; }
 void OneFileIndex(BYTE *record) { *(ULONGLONG *)(record + kRecordFileId) = 5; }
+void PastTheBuffer(BYTE *record)
+{
+    if (*(DWORD *)record == 0)
+        *(DWORD *)record = 0xFFFFFFF8;  // beyond the buffer, or 8 bytes back where offsets wrap
+}
 BOOL WINAPI ChangedListing(HANDLE folder, int kind, LPVOID buffer, DWORD size)
 {
     BOOL read = realDirectoryQuery(folder, kind, buffer, size);
@@ -204,6 +209,7 @@ TEST_F(ScanWatchTest, LinkedFoldersThatLeadBackUpAreNotEntered)
         {"through folder handles", NULL, false, false, "f.txt g.txt h.txt"},
         {"as a share shows links", ClearLinkFlag, false, false, "f.txt g.txt h.txt"},
         {"with one file index for every folder", OneFileIndex, false, false, "f.txt g.txt h.txt"},
+        {"with a last record that points past the buffer", PastTheBuffer, false, false, "f.txt g.txt h.txt"},
         {"from a volume without a serial", NULL, true, false, "f.txt g.txt h.txt"},
         {"by searches", NULL, false, true, "f.txt g.txt h.txt h.txt"},
     };

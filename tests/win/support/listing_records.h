@@ -18,10 +18,12 @@ enum {
 // Calls change for each record of a buffer that the query filled (read: its answer).
 inline void ChangeListedRecords(BOOL read, LPVOID buffer, void (*change)(BYTE *record))
 {
-    for (BYTE *record = (BYTE *)buffer; read; record += *(DWORD *)record) {
+    for (BYTE *record = (BYTE *)buffer; read;) {
+        DWORD next = *(DWORD *)record;  // the offset to the next record, 0 after the last
         change(record);
-        if (*(DWORD *)record == 0)
+        if (next == 0)
             break;
+        record += next;
     }
 }
 
