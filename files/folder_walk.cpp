@@ -90,11 +90,11 @@ static bool IsDotOrDotDot(const WCHAR *name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Notes the folder of key as entered at the walk's folder length folderLength, unless the
-// table knows it already; false, setting walk.tableFull, when the table cannot grow.
+// Notes the folder of key, which the table does not know, as entered at the walk's folder
+// length folderLength; false, setting walk.tableFull, when the table cannot grow.
 static bool NoteEnteredFolder(const FolderKey *key, size_t folderLength)
 {
-    if (FindEnteredFolder(key) != NULL || AddEnteredFolder(key, folderLength))
+    if (AddEnteredFolder(key, folderLength))
         return true;
     walk.tableFull = true;
     return false;
@@ -116,7 +116,8 @@ static bool KnowTheWayDown(void)
         way->state = kIdentityUnavailable;
         if (IdentityOfPath(walk.levelPath, &way->key.identity)) {
             way->state = kIdentityKnown;
-            if (!NoteEnteredFolder(&way->key, way->folderLength))
+            if (FindEnteredFolder(&way->key) == NULL &&
+                !NoteEnteredFolder(&way->key, way->folderLength))
                 return false;
         }
         if (!ScanProgressTick())
